@@ -1,0 +1,51 @@
+# writer_add_gtest(NAME SOURCES... LIBS ...): a GoogleTest executable registered with ctest.
+include(GoogleTest)
+find_package(GTest REQUIRED)
+
+function(writer_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main ${ARG_LIBS} writer_warnings)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS "${ARG_LABELS}")
+endfunction()
+
+# writer_add_qtest(NAME SOURCES... LIBS ...): a QtTest executable run offscreen.
+function(writer_add_qtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE Qt6::Test Qt6::Widgets ${ARG_LIBS} writer_warnings)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                                          LABELS "${ARG_LABELS}")
+endfunction()
+
+# writer_add_fuzzer(NAME SOURCES... LIBS ... [CORPUS dir]): a target that defines
+# LLVMFuzzerTestOneInput. With clang and WRITER_FUZZ it is a real libFuzzer binary and
+# ctest label "fuzz" runs it for a bounded time; otherwise a small driver replays the
+# seed corpus, so every build at least runs the seeds through the code.
+function(writer_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "CORPUS;SECONDS" "SOURCES;LIBS" ${ARGN})
+  if(NOT ARG_SECONDS)
+    set(ARG_SECONDS 30)
+  endif()
+  if(WRITER_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    add_executable(${name} ${ARG_SOURCES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    if(ARG_CORPUS)
+      add_test(NAME ${name}_fuzz
+               COMMAND ${name} -max_total_time=${ARG_SECONDS} -rss_limit_mb=2048 ${ARG_CORPUS})
+      set_tests_properties(${name}_fuzz PROPERTIES LABELS "fuzz" TIMEOUT 600)
+    endif()
+  else()
+    add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    if(ARG_CORPUS)
+      add_test(NAME ${name}_replay COMMAND ${name} ${ARG_CORPUS})
+      set_tests_properties(${name}_replay PROPERTIES LABELS "fuzz")
+    endif()
+  endif()
+endfunction()

@@ -1,0 +1,33 @@
+// What the main window's file buttons do: Load File, Save Buffer, Save *.QRX, Insert ISP-code,
+// and the load of a file named on the command line. Each runs its dialogs, drives the
+// workbench and writes its lines into the message log.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace model {
+class Workbench;
+}
+
+namespace app::dialogs {
+
+// Button 1000.
+void OnLoadFile(QWidget* parent, model::Workbench& bench);
+// Button 1001.
+void OnSaveBuffer(QWidget* parent, model::Workbench& bench);
+// Button 1002. With Ctrl held the window opens the project form list instead; the window
+// checks the key itself and does not call this then.
+void OnSaveQrx(QWidget* parent, model::Workbench& bench);
+// Button 1004.
+void OnInsertIsp(QWidget* parent, model::Workbench& bench);
+// Start-up: the file named on the command line ("Load file ... => " and the result line).
+void LoadFileAtStartup(QWidget* parent, model::Workbench& bench, const QString& path);
+
+// Called after a project was saved with the path of the file just written; the project form
+// list is shown from here once it exists. Unset, nothing happens.
+void SetProjectSavedHook(std::function<void(QWidget* parent, const QString& path)> hook);
+
+}  // namespace app::dialogs

@@ -1,0 +1,539 @@
+#include "catalogue/model/option_panel.h"
+
+#include <cstdio>
+#include <fstream>
+#include <system_error>
+
+#include "catalogue/lookup.h"
+
+namespace model {
+
+namespace {
+
+constexpr std::uint32_t kSplitIspMask = 0xE2;  // 16 positions: bits 7-5 and bit 1
+constexpr std::uint32_t kEvenPageMask = 0xFE;  // IAP page in 512-byte steps
+constexpr std::int64_t kFullSpace = 0x10000;
+
+std::string Format(const char* format, auto... args) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+// The option area of a chip read back, padded to the full record size so that any field of
+// the record can be read without leaving the buffer.
+std::array<std::uint8_t, proj::kOptionCapacity> PaddedOptionArea(
+    std::span<const std::uint8_t> chipBytes) {
+    std::array<std::uint8_t, proj::kOptionCapacity> area;
+    area.fill(0xFF);
+    for (std::size_t i = 0; i < chipBytes.size() && i < area.size(); ++i) area[i] = chipBytes[i];
+    return area;
+}
+
+}  // namespace
+
+std::uint32_t ReadOptionWord(std::span<const std::uint8_t> bytes, std::size_t byteIndex) {
+    std::uint32_t word = 0;
+    for (std::size_t k = 0; k < 4; ++k) {
+        const std::size_t at = byteIndex + k;
+        // Past the end of the area reads as erased.
+        const std::uint32_t b = at < bytes.size() ? bytes[at] : 0xFF;
+        word |= b << (8 * k);
+    }
+    return word;
+}
+
+std::uint32_t ReadOptionField(std::span<const std::uint8_t> bytes, const cat::FieldSpec& spec) {
+    return ReadOptionWord(bytes, spec.byteIndex) & spec.mask;
+}
+
+void WriteOptionField(std::span<std::uint8_t> bytes, const cat::FieldSpec& spec,
+                      std::uint32_t value) {
+    const std::uint32_t word =
+        (ReadOptionWord(bytes, spec.byteIndex) & ~spec.mask) | (value & spec.mask);
+    for (std::size_t k = 0; k < 4; ++k) {
+        const std::size_t at = std::size_t{spec.byteIndex} + k;
+        if (at < bytes.size()) bytes[at] = static_cast<std::uint8_t>(word >> (8 * k));
+    }
+}
+
+std::uint32_t IspPositionFromWord(std::uint32_t word, const cat::FieldSpec& spec) {
+    if (spec.mask == kSplitIspMask) {
+        const std::uint32_t low = (word >> 5) & 0x07;
+        const std::uint32_t high = (word >> 1) & 0x01;
+        return 15 - (low + 8 * high);
+    }
+    return (~word & spec.mask) >> spec.Shift();
+}
+
+void WriteIspPosition(std::span<std::uint8_t> bytes, const cat::FieldSpec& spec, int position) {
+    const auto pos = static_cast<std::uint32_t>(position);
+    if (spec.mask == kSplitIspMask) {
+        if (spec.byteIndex >= bytes.size()) return;
+        std::uint8_t& b = bytes[spec.byteIndex];
+        std::uint8_t v = static_cast<std::uint8_t>((~(pos << 5) & 0xE0) | (b & 0x1D));
+        if (pos < 8) v |= 0x02;
+        b = v;
+        return;
+    }
+    WriteOptionField(bytes, spec, ~pos << spec.Shift());
+}
+
+std::string HalfKLabel(std::int64_t halfKCount) {
+    return Format("%.1f K", static_cast<double>(halfKCount) * 0.5);
+}
+
+std::string RangeText(std::int64_t first, std::int64_t last) {
+    return Format("%04Xh - %04Xh", static_cast<unsigned>(first), static_cast<unsigned>(last));
+}
+
+std::string ChipOptionsFileText(std::span<const std::uint8_t> bytes) {
+    std::string hex;
+    unsigned sum = 0;
+    for (auto b : bytes) {
+        hex += Format("%02X", static_cast<unsigned>(b));
+        sum += b;
+    }
+    hex += Format("%02X", sum & 0xFFu);
+    return "[Read]\nOption=" + hex + "\n";
+}
+
+bool WriteChipOptionsFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out << ChipOptionsFileText(bytes);
+    return static_cast<bool>(out.flush());
+}
+
+OptionPanel::OptionPanel(proj::ProjectInfo& info, const std::int16_t& currentPart)
+    : info_(info), currentPart_(currentPart) {
+    for (int i = 0; i < id::kOptionRows; ++i) {
+        setBoxes[static_cast<std::size_t>(i)].id = id::kOptionSetFirst + i;
+        nowBoxes[static_cast<std::size_t>(i)].id = id::kOptionNowFirst + i;
+        nowBoxes[static_cast<std::size_t>(i)].enabled = false;
+    }
+    hwwidlNow.enabled = false;
+    std::error_code ec;
+    auto temp = std::filesystem::temp_directory_path(ec);
+    if (ec) temp = "/tmp";
+    chipOptionsFile_ = temp / "~temp.dat";
+}
+
+ListModel* OptionPanel::FindList(int controlId) {
+    for (ListModel* list : {&osc, &isp, &iap, &hwpsx}) {
+        if (list->id() == controlId) return list;
+    }
+    return nullptr;
+}
+
+CheckModel* OptionPanel::FindCheck(int controlId) {
+    if (controlId == id::kHwwidlSet) return &hwwidlSet;
+    if (controlId == id::kHwwidlNow) return &hwwidlNow;
+    if (controlId >= id::kOptionSetFirst && controlId < id::kOptionSetFirst + id::kOptionRows) {
+        return &setBoxes[static_cast<std::size_t>(controlId - id::kOptionSetFirst)];
+    }
+    if (controlId >= id::kOptionNowFirst && controlId < id::kOptionNowFirst + id::kOptionRows) {
+        return &nowBoxes[static_cast<std::size_t>(controlId - id::kOptionNowFirst)];
+    }
+    return nullptr;
+}
+
+TextModel* OptionPanel::FindText(int controlId) {
+    for (TextModel* text : {&ispNow, &iapNow, &hwpsxNow}) {
+        if (text->id == controlId) return text;
+    }
+    return nullptr;
+}
+
+std::uint32_t OptionPanel::IspSize() const {
+    return static_cast<std::uint32_t>(isp.ValueOfSelection());
+}
+
+std::uint32_t OptionPanel::IapMask() const {
+    const auto spec = part().Field(cat::key::kIapField);
+    return spec ? spec->mask : 0;
+}
+
+bool OptionPanel::IapWithoutHalfK() const {
+    const std::int64_t limit = part().Number(cat::key::kIapLimit);
+    return IapMask() == kEvenPageMask && limit - IspSize() == kFullSpace;
+}
+
+// ---- ISP Space ----
+
+void OptionPanel::FillIspList() {
+    const cat::Part p = part();
+    isp.Clear();
+    isp.enabled = false;
+    ispNow.enabled = false;
+    if (p.Number(cat::key::kIspAvailable) == 0) return;
+    isp.enabled = true;
+    ispNow.enabled = true;
+    for (const auto& choice : p.Choices(cat::key::kIspList)) isp.Add(choice.label, choice.value);
+    isp.Select(0);
+}
+
+void OptionPanel::ShowIspField() {
+    const auto spec = part().Field(cat::key::kIspField);
+    if (!isp.enabled || !spec) return;
+    const auto position = IspPositionFromWord(ReadOptionWord(bytes(), spec->byteIndex), *spec);
+    // A position beyond the list leaves it without a selection.
+    isp.Select(static_cast<int>(position));
+    OnIspChanged();
+}
+
+void OptionPanel::ComposeIspField() {
+    const auto spec = part().Field(cat::key::kIspField);
+    if (!isp.enabled || !spec) return;
+    // Nothing selected (bytes that decoded beyond the list): the field keeps its bits.
+    if (!isp.HasSelection()) return;
+    WriteIspPosition(bytes(), *spec, isp.Selected());
+}
+
+void OptionPanel::ShowIspRange() {
+    const std::int64_t ispSize = IspSize();
+    if (ispSize == 0) {
+        isp.tooltip = "NA";
+        return;
+    }
+    const std::int64_t codeSize = part().CodeSize();
+    isp.tooltip = RangeText(codeSize - ispSize, codeSize - 1);
+}
+
+// ---- IAP Space ----
+
+void OptionPanel::FillIapList() {
+    const cat::Part p = part();
+    const int rememberedPosition = iap.HasSelection() ? iap.Selected() : 0;
+    const std::string rememberedText = iap.Text(rememberedPosition);
+    iap.Clear();
+    iap.enabled = false;
+    iapNow.enabled = false;
+    if (p.Number(cat::key::kIapAvailable) == 0) return;
+    iap.enabled = true;
+    iapNow.enabled = true;
+    iap.Add("None", 0);
+    const std::int64_t limit = std::int64_t{p.Number(cat::key::kIapLimit)} - IspSize();
+    const bool withoutHalfK = IapWithoutHalfK();
+    for (std::int64_t k = 1, size = 512; size <= limit; ++k, size += 512) {
+        if (withoutHalfK && size == 512) continue;
+        iap.Add(HalfKLabel(k), size);
+    }
+    int found = -1;
+    if (IapMask() == kEvenPageMask) found = iap.FindPrefix(0, rememberedText);
+    if (found < 0) found = std::min(rememberedPosition, iap.Count() - 1);
+    iap.Select(found);
+    ShowIapRange();
+}
+
+void OptionPanel::ShowIapField() {
+    const auto spec = part().Field(cat::key::kIapField);
+    if (!iap.enabled || !spec) return;
+    const std::uint32_t a = ReadOptionWord(bytes(), spec->byteIndex);
+    const std::int64_t free = std::int64_t{part().CodeSize()} - IspSize();
+    std::int64_t iapBytes = 0;
+    if (spec->mask == kEvenPageMask) {
+        if ((a & kEvenPageMask) != kEvenPageMask) iapBytes = free - ((a & 0xFF) >> 1) * 512;
+    } else {
+        iapBytes = free - std::int64_t{a & spec->mask} * 256;
+    }
+    // Floor division, so that a page above the free space gives a negative position.
+    std::int64_t position = iapBytes >= 0 ? iapBytes >> 9 : -1 - ((-iapBytes - 1) >> 9);
+    if (IapWithoutHalfK() && position > 0) position -= 1;
+    // A position outside the list leaves it without a selection.
+    iap.Select(position >= 0 && position < iap.Count() ? static_cast<int>(position) : -1);
+    ShowIapRange();
+}
+
+void OptionPanel::ComposeIapField() {
+    const auto spec = part().Field(cat::key::kIapField);
+    if (!iap.enabled || !spec) return;
+    // Nothing selected (bytes that decoded beyond the list): the field keeps its bits.
+    if (!iap.HasSelection()) return;
+    std::int64_t r = std::int64_t{part().CodeSize()} - IspSize();
+    const std::int64_t pos = iap.Selected();
+    std::int64_t page = 0;
+    if (spec->mask == kEvenPageMask) {
+        if (r == kFullSpace) {
+            r = pos == 0 ? kFullSpace : 0xFE00 - pos * 512;
+        } else {
+            r -= pos * 512;
+        }
+        page = r >> 8;
+        if (page == 256) page = 255;
+    } else {
+        page = (r - pos * 512) >> 8;
+        if (page == 256 && spec->mask <= 0xFF) page = 255;
+    }
+    WriteOptionField(bytes(), *spec, static_cast<std::uint32_t>(page));
+}
+
+void OptionPanel::ShowIapRange() {
+    const cat::Part p = part();
+    if (p.Number(cat::key::kIapAvailable) == 0 || !iap.HasSelection()) {
+        iap.tooltip.clear();
+        return;
+    }
+    const std::int64_t pos = iap.Selected();
+    if (pos == 0) {
+        iap.tooltip = "NA";
+        return;
+    }
+    const std::int64_t free = std::int64_t{p.CodeSize()} - IspSize();
+    const std::int64_t start = IapWithoutHalfK() ? free - (pos + 1) * 512 : free - pos * 512;
+    iap.tooltip = RangeText(start, free - 1);
+}
+
+// ---- option check boxes ----
+
+void OptionPanel::FillOptionBoxes(bool clearTicks) {
+    const cat::Part p = part();
+    const int language = cat::LanguageID();
+    for (int i = 0; i < id::kOptionRows; ++i) {
+        auto& set = setBoxes[static_cast<std::size_t>(i)];
+        auto& now = nowBoxes[static_cast<std::size_t>(i)];
+        if (const auto bit = p.OptionBitAt(i)) {
+            set.enabled = true;
+            set.byteIndex = now.byteIndex = bit->byteIndex;
+            set.mask = now.mask = bit->mask;
+            set.text = bit->name;
+            set.tooltip = (language == 1 && !bit->chinese.empty()) ? bit->chinese : bit->english;
+        } else {
+            set.enabled = false;
+            set.byteIndex = now.byteIndex = 0;
+            set.mask = now.mask = 0;
+            set.text.clear();
+            set.tooltip.clear();
+        }
+        now.enabled = false;
+        if (clearTicks) set.ticked = now.ticked = false;
+    }
+}
+
+void OptionPanel::ShowOptionBoxes() {
+    for (auto& set : setBoxes) {
+        set.ticked = set.enabled && (info_.optionBytes[set.byteIndex] & set.mask) == 0;
+    }
+}
+
+void OptionPanel::ComposeOptionBoxes() {
+    for (const auto& set : setBoxes) {
+        if (!set.enabled) continue;
+        auto& b = info_.optionBytes[set.byteIndex];
+        const auto mask = static_cast<std::uint8_t>(set.mask);
+        b = set.ticked ? static_cast<std::uint8_t>(b & ~mask) : static_cast<std::uint8_t>(b | mask);
+    }
+    const auto variant = part().Number(cat::key::kOscVariant);
+    if (variant == 3 || variant == 4) info_.optionBytes[3] |= 0x01;
+}
+
+// ---- oscillator ----
+
+void OptionPanel::FillOscList() {
+    const cat::Part p = part();
+    osc.Clear();
+    osc.enabled = false;
+    if (p.Number(cat::key::kOscAvailable) == 0) return;
+    osc.enabled = true;
+    for (const auto& choice : p.Choices(cat::key::kOscList)) osc.Add(choice.label, choice.value);
+    osc.SelectByValue(p.Number(cat::key::kOscDefault));
+}
+
+void OptionPanel::ApplyOsc() {
+    const cat::Part p = part();
+    if (p.Number(cat::key::kOscAvailable) == 0) return;
+    const auto o = osc.ValueOfSelection();
+    info_.oscIndex = static_cast<std::uint8_t>(o);
+    const auto variant = p.Number(cat::key::kOscVariant);
+    if (variant < 1 || variant > 4) return;
+    ComposeOptionBoxes();
+    auto& b0 = info_.optionBytes[0];
+    auto& b1 = info_.optionBytes[1];
+    const bool external = o == 0;
+    switch (variant) {
+        case 1:
+            b1 = external ? static_cast<std::uint8_t>((b1 & 0xDF) | 0x42)
+                          : static_cast<std::uint8_t>((b1 & 0xBD) | 0x20);
+            break;
+        case 2:
+            b1 = external ? static_cast<std::uint8_t>(b1 | 0x62)
+                          : static_cast<std::uint8_t>((b1 & 0xBD) | 0x20);
+            break;
+        case 3:
+            if (external) {
+                b1 |= 0x08;
+                b0 |= 0x03;
+            } else {
+                b1 &= 0xF7;
+                b0 = static_cast<std::uint8_t>((b0 & 0xFD) | 0x01);
+            }
+            break;
+        default:
+            if (external) {
+                b1 |= 0x08;
+            } else {
+                b1 &= 0xF7;
+            }
+            break;
+    }
+    ShowOptionBoxes();
+}
+
+// ---- HWENW group ----
+
+void OptionPanel::FillHwGroup() {
+    const cat::Part p = part();
+    hwwidlSet.ticked = hwwidlNow.ticked = false;
+    hwpsx.Clear();
+    hwpsxNow.text.clear();
+    if (p.Number(cat::key::kHwenwAvailable) == 0) {
+        hwwidlSet.enabled = false;
+        hwpsx.enabled = false;
+        hwwidlSet.byteIndex = hwwidlNow.byteIndex = 0;
+        hwwidlSet.mask = hwwidlNow.mask = 0;
+        return;
+    }
+    hwwidlSet.enabled = true;
+    hwpsx.enabled = true;
+    for (const auto& choice : p.Choices(cat::key::kHwpsxList))
+        hwpsx.Add(choice.label, choice.value);
+    const auto widl = p.Field(cat::key::kHwwidlBit).value_or(cat::FieldSpec{});
+    hwwidlSet.byteIndex = hwwidlNow.byteIndex = widl.byteIndex;
+    hwwidlSet.mask = hwwidlNow.mask = widl.mask;
+}
+
+void OptionPanel::ShowHwGroup() {
+    const cat::Part p = part();
+    if (p.Number(cat::key::kHwenwAvailable) == 0) return;
+    if (const auto widl = p.Field(cat::key::kHwwidlBit)) {
+        hwwidlSet.ticked = ReadOptionField(bytes(), *widl) == 0;
+    }
+    if (const auto psx = p.Field(cat::key::kHwpsxField)) {
+        hwpsx.SelectByValue(ReadOptionField(bytes(), *psx) >> psx->Shift());
+    }
+    if (const auto enw = p.Field(cat::key::kHwenwBit)) {
+        const bool off = ReadOptionField(bytes(), *enw) != 0;
+        hwwidlSet.enabled = !off;
+        hwpsx.enabled = !off;
+    }
+}
+
+void OptionPanel::ComposeHwGroup() {
+    const cat::Part p = part();
+    if (p.Number(cat::key::kHwenwAvailable) == 0) return;
+    if (const auto widl = p.Field(cat::key::kHwwidlBit)) {
+        WriteOptionField(bytes(), *widl, hwwidlSet.ticked ? 0u : widl->mask);
+    }
+    if (const auto psx = p.Field(cat::key::kHwpsxField)) {
+        const auto value = static_cast<std::uint32_t>(hwpsx.ValueOfSelection());
+        WriteOptionField(bytes(), *psx, value << psx->Shift());
+    }
+}
+
+// ---- sequences ----
+
+void OptionPanel::ShowOptionBytes() {
+    ShowIspField();
+    FillIapList();
+    ShowIapField();
+    ShowOptionBoxes();
+    ShowHwGroup();
+}
+
+void OptionPanel::ComposeOptionBytes() {
+    ComposeIapField();
+    ComposeIspField();
+    ComposeOptionBoxes();
+    ComposeHwGroup();
+}
+
+void OptionPanel::RebuildForPart() {
+    FillIspList();
+    ShowIspField();
+    FillIapList();
+    ShowIapField();
+    FillOptionBoxes(true);
+    ShowOptionBoxes();
+    FillOscList();
+    ApplyOsc();
+    FillHwGroup();
+    ShowHwGroup();
+    osc.SelectByValue(info_.oscIndex);
+}
+
+// ---- chip read-back ----
+
+void OptionPanel::ShowChipOptions(std::span<const std::uint8_t> chipBytes) {
+    const cat::Part p = part();
+    WriteChipOptionsFile(chipOptionsFile_, chipBytes);
+    const auto b = PaddedOptionArea(chipBytes);
+
+    for (int i = 0; i < id::kOptionRows; ++i) {
+        const auto& set = setBoxes[static_cast<std::size_t>(i)];
+        auto& now = nowBoxes[static_cast<std::size_t>(i)];
+        now.ticked = set.enabled && (b[now.byteIndex] & now.mask) == 0;
+    }
+
+    if (p.Number(cat::key::kHwenwAvailable) != 0) {
+        if (const auto widl = p.Field(cat::key::kHwwidlBit)) {
+            hwwidlNow.ticked = ReadOptionField(b, *widl) == 0;
+        }
+        if (const auto psx = p.Field(cat::key::kHwpsxField)) {
+            const auto position = ReadOptionField(b, *psx) >> psx->Shift();
+            hwpsxNow.text = hwpsx.Text(static_cast<int>(position));
+        }
+    }
+
+    std::int64_t chipIspSize = 0;
+    if (ispNow.enabled) {
+        ispNow.text.clear();
+        if (const auto spec = p.Field(cat::key::kIspField)) {
+            const auto position =
+                static_cast<int>(IspPositionFromWord(ReadOptionWord(b, spec->byteIndex), *spec));
+            // Beyond the list: no text, and the chip's ISP size counts as 0.
+            ispNow.text = isp.Text(position);
+            chipIspSize = isp.Value(position);
+        }
+    }
+
+    if (iapNow.enabled) {
+        iapNow.text.clear();
+        if (const auto spec = p.Field(cat::key::kIapField)) {
+            const std::uint32_t a = ReadOptionWord(b, spec->byteIndex);
+            const std::int64_t free = std::int64_t{p.CodeSize()} - chipIspSize;
+            std::int64_t iapBytes = 0;
+            if ((a & spec->mask) != spec->mask) {
+                iapBytes = spec->mask == kEvenPageMask ? free - ((a & 0xFF) >> 1) * 512
+                                                       : free - std::int64_t{a & spec->mask} * 256;
+            }
+            // A page above the code space is no size at all: the text stays blank.
+            if (iapBytes >= 0) iapNow.text = HalfKLabel(iapBytes >> 9);
+        }
+    }
+}
+
+// ---- events ----
+
+void OptionPanel::OnIspChanged() {
+    FillIapList();
+    ShowIspRange();
+}
+
+void OptionPanel::OnIapChanged() {
+    ShowIapRange();
+}
+
+void OptionPanel::OnOscChanged() {
+    ApplyOsc();
+}
+
+void OptionPanel::OnOptionBoxClicked(int controlId) {
+    if (controlId < id::kOptionSetFirst || controlId >= id::kOptionSetFirst + id::kOptionRows) {
+        return;
+    }
+    ComposeHwGroup();
+    ComposeOptionBoxes();
+    ShowHwGroup();
+}
+
+}  // namespace model

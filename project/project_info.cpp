@@ -7,7 +7,8 @@
 namespace proj {
 namespace {
 
-void StoreName(std::array<char, kNameCapacity>& field, std::uint8_t& length, std::string_view name) {
+void StoreName(std::array<char, kNameCapacity>& field, std::uint8_t& length,
+               std::string_view name) {
     // The length byte caps a name at 255 bytes even though the field holds 260.
     const std::size_t n = std::min<std::size_t>(name.size(), 255);
     field.fill(0);
@@ -21,10 +22,18 @@ std::string_view ReadName(const std::array<char, kNameCapacity>& field, std::uin
 
 }  // namespace
 
-std::string_view ProjectInfo::SourceName() const { return ReadName(sourceName, sourceNameLength); }
-void ProjectInfo::SetSourceName(std::string_view name) { StoreName(sourceName, sourceNameLength, name); }
-std::string_view ProjectInfo::IspName() const { return ReadName(ispName, ispNameLength); }
-void ProjectInfo::SetIspName(std::string_view name) { StoreName(ispName, ispNameLength, name); }
+std::string_view ProjectInfo::SourceName() const {
+    return ReadName(sourceName, sourceNameLength);
+}
+void ProjectInfo::SetSourceName(std::string_view name) {
+    StoreName(sourceName, sourceNameLength, name);
+}
+std::string_view ProjectInfo::IspName() const {
+    return ReadName(ispName, ispNameLength);
+}
+void ProjectInfo::SetIspName(std::string_view name) {
+    StoreName(ispName, ispNameLength, name);
+}
 
 void ResetProjectInfo(ProjectInfo& info) {
     info = ProjectInfo{};

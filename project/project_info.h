@@ -13,8 +13,8 @@ inline constexpr std::size_t kOptionCapacity = 260;
 inline constexpr std::size_t kSerialStringLength = 12;
 
 enum BufferLayout : std::uint8_t {
-    LAYOUT_NONE = 0,      // old projects only; loads treat it like LAYOUT_AP_ONLY
-    LAYOUT_AP_ISP = 1,    // application from 0, ISP code at the top when ispLength != 0
+    LAYOUT_NONE = 0,    // old projects only; loads treat it like LAYOUT_AP_ONLY
+    LAYOUT_AP_ISP = 1,  // application from 0, ISP code at the top when ispLength != 0
     LAYOUT_AP_ONLY = 2,
     LAYOUT_ISP_ONLY = 3,  // only the ISP code, from offset 0
 };

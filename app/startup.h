@@ -1,0 +1,15 @@
+// Start-up of the writer program: the hex-grid control library, the profile, the language, the
+// main window; the library is unloaded when the window has closed.
+#pragma once
+
+#include <QStringList>
+
+namespace app {
+
+inline constexpr const char* kQuadrelLibrary = "libquadrel.so";
+
+// Runs the program inside an existing QApplication; returns the exit code. Ends at once, without
+// a message, when the hex-grid control library cannot be loaded.
+int RunWriter(const QStringList& arguments);
+
+}  // namespace app

@@ -1,0 +1,32 @@
+// The writer's USB identity, and where the virtual writer listens. One place for every side
+// (libtunnix, libdfu, the device watcher, the program and vwriter --ids) so they cannot drift.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace writer_ids {
+
+inline constexpr std::uint16_t WRITER_VID = 0x2F17;
+inline constexpr std::uint16_t WRITER_PID = 0x7A51;
+// The product id under which the HID class lists the writer (device names, enumeration).
+inline constexpr std::uint16_t WRITER_ENUM_PID = 0x7A50;
+// Device-interface GUID; part of the upgrade's Go event name.
+inline constexpr const char* kWriterInterfaceGuid = "{6C1D8A3E-4B2F-4E57-9A1C-3F0B5D27E4C8}";
+
+// Environment variable choosing the transport: "hid", or "vwriter:PATH".
+inline constexpr const char* kDeviceEnv = "TUNNIX_DEVICE";
+
+// The virtual writer's socket when none is named: $XDG_RUNTIME_DIR/vwriter.sock, or
+// /tmp/vwriter-UID.sock without a runtime directory.
+std::string DefaultVwriterSocket();
+
+// The socket the transports use: the path of TUNNIX_DEVICE=vwriter:PATH, else the default.
+std::string ConfiguredVwriterSocket();
+
+// The virtual writer's control socket sits next to its device socket.
+inline std::string ControlSocketFor(const std::string& deviceSocket) {
+    return deviceSocket + ".ctl";
+}
+
+}  // namespace writer_ids

@@ -1,0 +1,275 @@
+#include "tunnix/link.h"
+
+#include <fcntl.h>
+#include <hidapi/hidapi.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <string_view>
+
+#include "platform/device/writer_ids.h"
+#include "tunnix/socket_hello.h"
+
+namespace tnx {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int RemainingMs(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left < 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
+}
+
+Clock::time_point DeadlineIn(int timeoutMs) {
+    return Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+}
+
+void PutLE32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+class SocketLink final : public Link {
+  public:
+    explicit SocketLink(int fd) : fd_(fd) {}
+    ~SocketLink() override { ::close(fd_); }
+
+    bool Write(const std::uint8_t* data, std::size_t length, int timeoutMs) override {
+        const auto deadline = DeadlineIn(timeoutMs);
+        std::size_t done = 0;
+        while (done < length) {
+            const ssize_t n = ::send(fd_, data + done, length - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
+            const int wait = RemainingMs(deadline);
+            if (wait == 0) return false;
+            pollfd p{fd_, POLLOUT, 0};
+            if (::poll(&p, 1, wait) < 0 && errno != EINTR) return false;
+            if (p.revents & (POLLERR | POLLHUP)) return false;
+        }
+        return true;
+    }
+
+    std::size_t Read(std::uint8_t* buffer, std::size_t length, int timeoutMs) override {
+        const auto deadline = DeadlineIn(timeoutMs);
+        std::size_t done = 0;
+        while (done < length && !closed_) {
+            const ssize_t n = ::recv(fd_, buffer + done, length - done, MSG_DONTWAIT);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n == 0) {
+                closed_ = true;  // the device went away: nothing more will come
+                break;
+            }
+            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                closed_ = true;
+                break;
+            }
+            const int wait = RemainingMs(deadline);
+            if (wait == 0) break;
+            pollfd p{fd_, POLLIN, 0};
+            ::poll(&p, 1, wait);
+        }
+        return done;
+    }
+
+    void Clear() override {
+        std::uint8_t sink[512];
+        while (::recv(fd_, sink, sizeof sink, MSG_DONTWAIT) > 0) {
+        }
+    }
+
+  private:
+    int fd_;
+    bool closed_ = false;
+};
+
+// Framing of a real writer's 64-byte reports: byte 0 holds the count of payload bytes that
+// follow (1 to 63), the rest of the report is padding. Output reports carry report id 0.
+constexpr std::size_t kReportSize = 64;
+constexpr std::size_t kReportPayload = kReportSize - 1;
+
+bool HidReady() {
+    static const bool ok = hid_init() == 0;
+    return ok;
+}
+
+class HidLink final : public Link {
+  public:
+    explicit HidLink(hid_device* dev) : dev_(dev) {}
+    ~HidLink() override { hid_close(dev_); }
+
+    bool Write(const std::uint8_t* data, std::size_t length, int) override {
+        std::size_t done = 0;
+        while (done < length) {
+            std::uint8_t report[kReportSize + 1] = {};
+            const std::size_t n = std::min(kReportPayload, length - done);
+            report[1] = static_cast<std::uint8_t>(n);
+            std::memcpy(report + 2, data + done, n);
+            if (hid_write(dev_, report, sizeof report) < 0) return false;
+            done += n;
+        }
+        return true;
+    }
+
+    std::size_t Read(std::uint8_t* buffer, std::size_t length, int timeoutMs) override {
+        const auto deadline = DeadlineIn(timeoutMs);
+        std::size_t done = 0;
+        for (;;) {
+            while (done < length && !pending_.empty()) {
+                buffer[done++] = pending_.front();
+                pending_.pop_front();
+            }
+            if (done == length) break;
+            std::uint8_t report[kReportSize] = {};
+            const int n = hid_read_timeout(dev_, report, sizeof report, RemainingMs(deadline));
+            if (n < 0) break;
+            if (n == 0) {
+                if (RemainingMs(deadline) == 0) break;
+                continue;
+            }
+            const std::size_t count =
+                std::min<std::size_t>({report[0], static_cast<std::size_t>(n) - 1, kReportPayload});
+            pending_.insert(pending_.end(), report + 1, report + 1 + count);
+        }
+        return done;
+    }
+
+    void Clear() override {
+        pending_.clear();
+        std::uint8_t report[kReportSize];
+        while (hid_read_timeout(dev_, report, sizeof report, 0) > 0) {
+        }
+    }
+
+  private:
+    hid_device* dev_;
+    std::deque<std::uint8_t> pending_;
+};
+
+bool SocketExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+}  // namespace
+
+std::unique_ptr<Link> OpenSocketLink(const std::string& path, std::uint32_t channel,
+                                     std::uint16_t vid, std::uint16_t pid, int timeoutMs) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof addr.sun_path) return nullptr;
+    std::memcpy(addr.sun_path, path.c_str(), path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return nullptr;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto link = std::make_unique<SocketLink>(fd);
+    std::uint8_t hello[kHelloSize];
+    std::memcpy(hello, kHelloMagic, 4);
+    PutLE32(hello + 4, channel);
+    PutLE32(hello + 8, vid);
+    PutLE32(hello + 12, pid);
+    std::uint8_t answer = 0;
+    if (!link->Write(hello, sizeof hello, timeoutMs) || link->Read(&answer, 1, timeoutMs) != 1 ||
+        answer != 1) {
+        return nullptr;
+    }
+    return link;
+}
+
+void ReportHidPermission(const std::string& devicePath) {
+    static std::atomic<bool> told{false};
+    if (told.exchange(true)) return;
+    std::fprintf(stderr,
+                 "tunnix: the writer is attached at %s but this user may not open it.\n"
+                 "tunnix: grant access with a udev rule (shipped as 70-writer.rules):\n"
+                 "  SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"%04x\", ATTRS{idProduct}==\"%04x\", "
+                 "MODE=\"0660\", TAG+=\"uaccess\"\n"
+                 "  SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"%04x\", ATTRS{idProduct}==\"%04x\", "
+                 "MODE=\"0660\", TAG+=\"uaccess\"\n"
+                 "tunnix: copy it to /etc/udev/rules.d/, run 'udevadm control --reload' and "
+                 "replug the writer.\n",
+                 devicePath.c_str(), writer_ids::WRITER_VID, writer_ids::WRITER_PID,
+                 writer_ids::WRITER_VID, writer_ids::WRITER_ENUM_PID);
+}
+
+bool HidDevicePresent(std::uint16_t vid, std::uint16_t pid) {
+    if (!HidReady()) return false;
+    hid_device_info* list = hid_enumerate(vid, pid);
+    const bool present = list != nullptr;
+    hid_free_enumeration(list);
+    return present;
+}
+
+std::unique_ptr<Link> OpenHidLink(std::uint16_t vid, std::uint16_t pid, std::string& problem) {
+    problem.clear();
+    if (!HidReady()) {
+        problem = "HID support unavailable";
+        return nullptr;
+    }
+    hid_device_info* list = hid_enumerate(vid, pid);
+    if (!list) return nullptr;
+    const std::string path = list->path ? list->path : "";
+    hid_free_enumeration(list);
+    hid_device* dev = hid_open_path(path.c_str());
+    if (!dev) {
+        if (::access(path.c_str(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
+            ReportHidPermission(path);
+            problem = "permission denied on " + path;
+        } else {
+            problem = "cannot open " + path;
+        }
+        return nullptr;
+    }
+    return std::make_unique<HidLink>(dev);
+}
+
+bool HidSendFeature(std::uint16_t vid, std::uint16_t pid, const std::uint8_t* report,
+                    std::size_t length) {
+    if (!HidReady()) return false;
+    hid_device* dev = hid_open(vid, pid, nullptr);
+    if (!dev) return false;
+    const bool ok = hid_send_feature_report(dev, report, length) >= 0;
+    hid_close(dev);
+    return ok;
+}
+
+TransportChoice ChooseTransport(std::uint16_t vid, std::uint16_t pid) {
+    TransportChoice choice;
+    const char* env = std::getenv(writer_ids::kDeviceEnv);
+    const std::string_view value = env ? env : "";
+    if (value == "hid") {
+        choice.kind = TransportKind::kHid;
+    } else if (value.substr(0, 8) == "vwriter:") {
+        choice.kind = TransportKind::kSocket;
+        choice.socketPath = writer_ids::ConfiguredVwriterSocket();
+    } else if (HidDevicePresent(vid, pid)) {
+        choice.kind = TransportKind::kHid;
+    } else if (const std::string path = writer_ids::DefaultVwriterSocket(); SocketExists(path)) {
+        choice.kind = TransportKind::kSocket;
+        choice.socketPath = path;
+    }
+    return choice;
+}
+
+}  // namespace tnx

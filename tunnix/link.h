@@ -1,0 +1,47 @@
+// Byte pipes to a writer: the virtual writer's socket or a real writer over HID reports.
+// Shared by libtunnix and libdfu.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tnx {
+
+class Link {
+  public:
+    virtual ~Link() = default;
+    // Sends every byte or gives up at the time-out.
+    virtual bool Write(const std::uint8_t* data, std::size_t length, int timeoutMs) = 0;
+    // Returns once `length` bytes have arrived or the time-out has passed; the count read.
+    virtual std::size_t Read(std::uint8_t* buffer, std::size_t length, int timeoutMs) = 0;
+    // Drops whatever has arrived and not been read.
+    virtual void Clear() = 0;
+};
+
+// Connects to the socket and opens `channel` with the ids; null when nothing answers or the
+// device refuses the ids.
+std::unique_ptr<Link> OpenSocketLink(const std::string& path, std::uint32_t channel,
+                                     std::uint16_t vid, std::uint16_t pid, int timeoutMs);
+
+// Opens a real writer. On failure `problem` says why (empty when none is attached).
+std::unique_ptr<Link> OpenHidLink(std::uint16_t vid, std::uint16_t pid, std::string& problem);
+bool HidDevicePresent(std::uint16_t vid, std::uint16_t pid);
+// Sends a feature report to a real writer (used to restart it into its loader).
+bool HidSendFeature(std::uint16_t vid, std::uint16_t pid, const std::uint8_t* report,
+                    std::size_t length);
+
+enum class TransportKind { kSocket, kHid, kNone };
+struct TransportChoice {
+    TransportKind kind = TransportKind::kNone;
+    std::string socketPath;
+};
+// TUNNIX_DEVICE: "hid", "vwriter:PATH"; unset: a real writer when attached, else the
+// virtual writer's default socket when it exists.
+TransportChoice ChooseTransport(std::uint16_t vid, std::uint16_t pid);
+
+// Explains a refused HID device on standard error once per process, with the udev rule.
+void ReportHidPermission(const std::string& devicePath);
+
+}  // namespace tnx

@@ -1,0 +1,70 @@
+// The vwriter daemon: serves the device model on a UNIX socket that appears and disappears as
+// a USB device is plugged and unplugged, and a control socket beside it.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "vwriter/device.h"
+#include "vwriter/engine.h"
+
+namespace vw {
+
+struct DaemonOptions {
+    std::string socketPath;
+    bool usbTiming = false;
+    int reenumerateMs = 300;  // how long the device stays away while it re-enumerates
+    EngineOptions engine;
+};
+
+class Daemon {
+  public:
+    Daemon(Device& device, Trace& trace, DaemonOptions options);
+    ~Daemon();
+    // Runs until a quit command or RequestQuit; false when the sockets cannot be set up.
+    bool Run(std::string* error);
+    void RequestQuit();
+
+  private:
+    struct Session {
+        int fd = -1;
+        std::thread thread;
+        std::atomic<bool> done{false};
+    };
+
+    bool Plug(std::string* error);
+    void Unplug();
+    void Wake();
+    void Accept();
+    void ServeSession(Session& session);
+    void HandleControl();
+    std::string Control(const std::string& line);
+    void Reap(bool all);
+    static void OnRestart(void* self, Restart restart);
+
+    Device& device_;
+    Trace& trace_;
+    DaemonOptions options_;
+    int listenFd_ = -1;
+    int controlFd_ = -1;
+    int wake_[2] = {-1, -1};
+    std::mutex sessionsMutex_;
+    std::list<std::unique_ptr<Session>> sessions_;
+    std::atomic<bool> quit_{false};
+    std::atomic<bool> detached_{false};  // re-enumerating: the old function answers no one
+    std::atomic<int> pendingRestart_{0};
+    bool plugged_ = false;
+    std::optional<std::chrono::steady_clock::time_point> plugAt_;
+};
+
+// Sends one control line to a running daemon and returns its answer.
+std::optional<std::string> SendControl(const std::string& deviceSocket, const std::string& line,
+                                       int timeoutMs);
+
+}  // namespace vw

@@ -1,0 +1,58 @@
+// The virtual writer's protocol engines: the command protocol the program speaks through
+// libtunnix, and the loader protocol libdfu speaks. Both run on a byte pipe (Port).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "vwriter/device.h"
+
+namespace vw {
+
+class Port {
+  public:
+    virtual ~Port() = default;
+    // All `length` bytes, or false when the host has gone.
+    virtual bool ReadExact(std::uint8_t* buffer, std::size_t length) = 0;
+    virtual bool Write(const std::uint8_t* data, std::size_t length) = 0;
+    // Ends the connection at once, as a pulled cable would.
+    virtual void Drop() = 0;
+};
+
+// One JSON object a line for every frame and data phase.
+class Trace {
+  public:
+    ~Trace();
+    bool Open(const std::string& path);
+    bool IsOpen() const { return file_ != nullptr; }
+    // status < 0: nothing was answered.
+    void Frame(std::uint8_t cmd, std::uint8_t sub, std::uint32_t p1, std::uint32_t p2,
+               std::uint32_t p3, int status, std::size_t replyBytes);
+    void Data(const char* dir, std::uint8_t cmd, std::uint8_t sub, std::uint32_t p1,
+              std::uint32_t p2, std::uint32_t p3, std::size_t bytes, bool complete);
+    void Event(const std::string& what);
+
+  private:
+    void Line(const std::string& body);
+    std::mutex mutex_;
+    std::FILE* file_ = nullptr;
+};
+
+struct EngineOptions {
+    int trimDelayMs = 30;  // the chip's oscillator trim takes a moment
+};
+
+// Serves command frames until the host goes away or a fault drops the connection.
+void ServeWriter(Device& device, Port& port, Trace* trace, const EngineOptions& options);
+
+enum class Restart { kNone, kIntoLoader, kIntoApplication };
+
+// Serves one loader request. A restart is announced through `restart` before the host gets
+// its answer, so the caller can stop accepting the old function before the host moves on.
+using RestartHandler = void (*)(void* context, Restart restart);
+void ServeLoader(Device& device, Port& port, Trace* trace, RestartHandler restart, void* context);
+
+}  // namespace vw

@@ -1,0 +1,179 @@
+// vwriter: the virtual writer daemon and its control command.
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "catalogue/lookup.h"
+#include "catalogue/part_database.h"
+#include "platform/device/writer_ids.h"
+#include "vwriter/daemon.h"
+#include "vwriter/device.h"
+#include "vwriter/engine.h"
+
+namespace {
+
+constexpr const char* kHelp =
+    "usage: vwriter [--socket PATH] [--part INDEX] [--state FILE] [--trace FILE]\n"
+    "               [--fault SPEC]... [--usb-timing] [--firmware current|old]\n"
+    "               [--reenumerate-ms N]\n"
+    "       vwriter --ids\n"
+    "       vwriter ctl [--socket PATH] COMMAND [ARG]\n"
+    "\n"
+    "A virtual writer: answers the writer's command protocol on a UNIX socket, as a writer\n"
+    "attached over USB would, so the program and libtunnix/libdfu can be used without one.\n"
+    "\n"
+    "  --socket PATH      where to listen (default: the socket libtunnix looks for,\n"
+    "                     $XDG_RUNTIME_DIR/vwriter.sock or /tmp/vwriter-UID.sock)\n"
+    "  --part INDEX       the chip in the socket (default 1)\n"
+    "  --state FILE       keep the whole device (chip, options, firmware, off-line store,\n"
+    "                     counters) in FILE across restarts\n"
+    "  --trace FILE       append one JSON object a line for every frame and data phase\n"
+    "  --fault SPEC       inject a fault, KIND:CMD/SUB[@N], N counting chunks from 1:\n"
+    "                     status0 noreply shortreply ack0@N noack@N shortread@N result0\n"
+    "                     lie drop@N\n"
+    "  --usb-timing       pace transfers as full-speed HID (one 64-byte report per ms)\n"
+    "  --firmware WHICH   current: the firmware carried for the part's family;\n"
+    "                     old: an older one, so the program offers an upgrade\n"
+    "  --reenumerate-ms N how long the device stays away when it restarts (default 300)\n"
+    "  --ids              print the writer's USB ids and interface GUID\n"
+    "\n"
+    "ctl commands: state | part INDEX | fault SPEC | clear-faults | run N (stand-alone\n"
+    "programming of N chips) | firmware current|old | unplug | plug | quit\n";
+
+vw::Daemon* gDaemon = nullptr;
+
+void OnSignal(int) {
+    if (gDaemon) gDaemon->RequestQuit();
+}
+
+bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string& out) {
+    if (i + 1 >= args.size()) {
+        std::fprintf(stderr, "vwriter: %s needs a value\n", args[i].c_str());
+        return false;
+    }
+    out = args[++i];
+    return true;
+}
+
+int RunControl(const std::vector<std::string>& args) {
+    std::string socket = writer_ids::ConfiguredVwriterSocket();
+    std::string line;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--socket") {
+            if (!TakeValue(args, i, socket)) return 2;
+        } else {
+            line += (line.empty() ? "" : " ") + args[i];
+        }
+    }
+    if (line.empty()) {
+        std::fputs(kHelp, stderr);
+        return 2;
+    }
+    const auto answer = vw::SendControl(socket, line, 5000);
+    if (!answer) {
+        std::fprintf(stderr, "vwriter: no virtual writer answers at %s\n", socket.c_str());
+        return 1;
+    }
+    std::fputs(answer->c_str(), stdout);
+    return answer->rfind("error", 0) == 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args[0] == "ctl") return RunControl({args.begin() + 1, args.end()});
+
+    vw::DaemonOptions options;
+    options.socketPath = writer_ids::DefaultVwriterSocket();
+    std::string statePath, tracePath, firmware, partText;
+    std::vector<vw::Fault> faults;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        std::string value;
+        if (a == "--help" || a == "-h") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        } else if (a == "--ids") {
+            std::printf("vid=0x%04x pid=0x%04x enum_pid=0x%04x guid=%s\n", writer_ids::WRITER_VID,
+                        writer_ids::WRITER_PID, writer_ids::WRITER_ENUM_PID,
+                        writer_ids::kWriterInterfaceGuid);
+            return 0;
+        } else if (a == "--usb-timing") {
+            options.usbTiming = true;
+        } else if (a == "--socket") {
+            if (!TakeValue(args, i, options.socketPath)) return 2;
+        } else if (a == "--part") {
+            if (!TakeValue(args, i, partText)) return 2;
+        } else if (a == "--state") {
+            if (!TakeValue(args, i, statePath)) return 2;
+        } else if (a == "--trace") {
+            if (!TakeValue(args, i, tracePath)) return 2;
+        } else if (a == "--firmware") {
+            if (!TakeValue(args, i, firmware)) return 2;
+            if (firmware != "current" && firmware != "old") {
+                std::fprintf(stderr, "vwriter: --firmware takes current or old\n");
+                return 2;
+            }
+        } else if (a == "--reenumerate-ms") {
+            if (!TakeValue(args, i, value)) return 2;
+            options.reenumerateMs =
+                static_cast<int>(std::min<std::uint32_t>(cat::ParseNumber(value), 60'000));
+        } else if (a == "--fault") {
+            if (!TakeValue(args, i, value)) return 2;
+            const auto fault = vw::ParseFault(value);
+            if (!fault) {
+                std::fprintf(stderr, "vwriter: bad fault '%s' (KIND:CMD/SUB[@N])\n", value.c_str());
+                return 2;
+            }
+            faults.push_back(*fault);
+        } else {
+            std::fprintf(stderr, "vwriter: unknown argument '%s'\n%s", a.c_str(), kHelp);
+            return 2;
+        }
+    }
+
+    vw::Device device;
+    if (!statePath.empty()) {
+        device.SetStateFile(statePath);
+        std::string why;
+        if (!device.LoadState(&why) && why != "no state file") {
+            std::fprintf(stderr, "vwriter: %s: %s, starting afresh\n", statePath.c_str(),
+                         why.c_str());
+        }
+    }
+    if (!partText.empty()) {
+        const auto index = static_cast<int>(cat::ParseNumber(partText));
+        if (index <= 0 || index > cat::kMaxPartIndex || !cat::Part(index).Exists()) {
+            std::fprintf(stderr, "vwriter: no part %s in the catalogue\n", partText.c_str());
+            return 2;
+        }
+        if (index != device.PartIndex()) device.InsertPart(index);
+    }
+    if (!firmware.empty())
+        device.SetFirmware(vw::FirmwareFor(device.PartIndex(), firmware == "old"));
+    for (const auto& f : faults) device.AddFault(f);
+    device.Commit();
+
+    vw::Trace trace;
+    if (!tracePath.empty() && !trace.Open(tracePath)) {
+        std::fprintf(stderr, "vwriter: cannot open trace file %s\n", tracePath.c_str());
+        return 1;
+    }
+
+    vw::Daemon daemon(device, trace, options);
+    gDaemon = &daemon;
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::string error;
+    const bool ok = daemon.Run(&error);
+    gDaemon = nullptr;
+    if (!ok) {
+        std::fprintf(stderr, "vwriter: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -165,6 +165,7 @@ void OptionPanel::FillIspList() {
     const cat::Part p = part();
     isp.Clear();
     isp.enabled = false;
+    isp.tooltip.clear();  // no range to show, and none left from the previous part
     ispNow.enabled = false;
     if (p.Number(cat::key::kIspAvailable) == 0) return;
     isp.enabled = true;
@@ -208,6 +209,7 @@ void OptionPanel::FillIapList() {
     const std::string rememberedText = iap.Text(rememberedPosition);
     iap.Clear();
     iap.enabled = false;
+    iap.tooltip.clear();
     iapNow.enabled = false;
     if (p.Number(cat::key::kIapAvailable) == 0) return;
     iap.enabled = true;

@@ -194,7 +194,9 @@ int Workbench::RestorePart(int storedPartNo, std::uint32_t family) {
         if (found < 0 || !SelectPartByIndex(found)) fallback();
     } else if (storedPartNo > 0 && storedPartNo <= cat::kMaxPartIndex &&
                cat::Part(storedPartNo).Exists()) {
-        SelectPartByIndex(storedPartNo);
+        // A part whose series is not listed cannot be shown: fall back rather than keep the
+        // empty part list's non-part.
+        if (!SelectPartByIndex(storedPartNo)) fallback();
     } else {
         fallback();
     }

@@ -394,7 +394,8 @@ def build(chip, index, low_voltage):
         compose_iap(b, r.iap_spec, chip.code, isp_size, chip.iap_pos)
     if chip.variant and chip.osc:
         apply_osc(b, chip.variant, chip.osc_default or 0)
-    r.defaults = list(b[: min(count, 7)])
+    # The 64-byte parts list only their seven hardware bytes; the rest stay erased.
+    r.defaults = list(b[: 7 if count == 64 else count])
 
     name = chip.name + ("L" if low_voltage else "")
     lines = [("0x0000", name)]

@@ -1,20 +1,56 @@
 #include "app/dialogs/actions.h"
 
+#include <utility>
+
+#include "app/dialogs/file_dialogs.h"
+#include "app/profile.h"
+#include "project/file_actions.h"
+
 namespace app::dialogs {
 namespace {
+
 std::function<void(QWidget*, const QString&)>& SavedHook() {
     static std::function<void(QWidget*, const QString&)> hook;
     return hook;
 }
+
 }  // namespace
 
-// Stubs until the file actions land.
-void OnLoadFile(QWidget*, model::Workbench&) {}
-void OnSaveBuffer(QWidget*, model::Workbench&) {}
-void OnSaveQrx(QWidget*, model::Workbench&) {}
-void OnInsertIsp(QWidget*, model::Workbench&) {}
-void LoadFileAtStartup(QWidget*, model::Workbench&, const QString&) {}
-void SetProjectSavedHook(std::function<void(QWidget*, const QString&)> hook) {
+void OnLoadFile(QWidget* parent, model::Workbench& bench) {
+    Profile profile;
+    WindowFileDialogs dialogs(parent, profile);
+    BoxQuestions questions(parent);
+    proj::LoadFileButton(bench, dialogs, questions);
+}
+
+void OnSaveBuffer(QWidget* parent, model::Workbench& bench) {
+    Profile profile;
+    WindowFileDialogs dialogs(parent, profile);
+    proj::SaveBufferButton(bench, dialogs);
+}
+
+void OnSaveQrx(QWidget* parent, model::Workbench& bench) {
+    Profile profile;
+    WindowFileDialogs dialogs(parent, profile);
+    const auto path = proj::SaveProjectButton(bench, dialogs, proj::CurrentSaveEntropy());
+    // The project form of the file just written follows here once it exists.
+    if (path && SavedHook()) SavedHook()(parent, QString::fromStdString(*path));
+}
+
+void OnInsertIsp(QWidget* parent, model::Workbench& bench) {
+    Profile profile;
+    WindowFileDialogs dialogs(parent, profile);
+    proj::InsertIspButton(bench, dialogs);
+}
+
+void LoadFileAtStartup(QWidget* parent, model::Workbench& bench, const QString& path) {
+    Profile profile;
+    WindowFileDialogs dialogs(parent, profile);
+    BoxQuestions questions(parent);
+    proj::LoadFileAtStartup(bench, path.toStdString(), dialogs, questions);
+}
+
+void SetProjectSavedHook(std::function<void(QWidget* parent, const QString& path)> hook) {
     SavedHook() = std::move(hook);
 }
 

@@ -282,8 +282,8 @@ std::uint32_t Workbench::CodeSize() const {
     return cat::Part(currentPart).CodeSize();
 }
 
-ProgramAreas Workbench::Areas() const {
-    ProgramAreas areas;
+Areas Workbench::ProgramAreas() const {
+    Areas areas;
     const std::uint32_t codeSize = CodeSize();
     const std::uint32_t ispSize = panel.IspSize();
     areas.ispStart = ispSize <= codeSize ? codeSize - ispSize : 0;

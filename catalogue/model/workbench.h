@@ -27,7 +27,7 @@ inline constexpr int kChecksum = 1526;
 std::uint32_t ByteSum(std::span<const std::uint8_t> data, std::size_t count,
                       std::size_t offset = 0);
 
-struct ProgramAreas {
+struct Areas {
     std::uint32_t apLength = 0;
     std::uint32_t ispStart = 0;
     std::uint32_t ispLength = 0;
@@ -105,7 +105,7 @@ class Workbench {
     // Code buffer.
     void OnBufferChanged();  // the buffer's change notification
     bool IsBufferEmpty() const;
-    ProgramAreas Areas() const;
+    Areas ProgramAreas() const;      // what Program, Verify and Auto cover
     std::uint32_t CodeSize() const;  // of the current part, 0 when none
     // Status line texts (blank all three).
     void BlankStatusLine();

@@ -85,7 +85,7 @@ using ProgramAreasTest = WorkbenchTest;
 
 TEST_F(ProgramAreasTest, EachLayout) {
     Use(1);  // 16 K
-    auto areas = bench.Areas();
+    auto areas = bench.ProgramAreas();
     EXPECT_EQ(areas.apLength, 0x4000u);  // part change alone: the whole code space
     EXPECT_EQ(areas.ispLength, 0u);
     EXPECT_EQ(areas.ispStart, 0x4000u);
@@ -95,18 +95,18 @@ TEST_F(ProgramAreasTest, EachLayout) {
     buffer.SetBytes(std::vector<std::uint8_t>(300, 0));
     bench.info.layout = proj::LAYOUT_AP_ONLY;
     bench.info.apLength = 300;
-    areas = bench.Areas();
+    areas = bench.ProgramAreas();
     EXPECT_EQ(areas.apLength, 300u);
     EXPECT_EQ(areas.ispLength, 0u);
     // Bytes typed beyond the image stay outside the AP area.
     buffer.Type(300, 0x55);
-    EXPECT_EQ(bench.Areas().apLength, 300u);
+    EXPECT_EQ(bench.ProgramAreas().apLength, 300u);
 
     // Application and ISP code; the ISP start follows the ISP Space choice.
     bench.OnIspChanged(2);  // 2 K
     bench.info.layout = proj::LAYOUT_AP_ISP;
     bench.info.ispLength = 0x700;
-    areas = bench.Areas();
+    areas = bench.ProgramAreas();
     EXPECT_EQ(areas.apLength, 300u);
     EXPECT_EQ(areas.ispStart, 0x3800u);
     EXPECT_EQ(areas.ispLength, 0x700u);
@@ -114,13 +114,13 @@ TEST_F(ProgramAreasTest, EachLayout) {
 
     // AP+ISP with no application length: the whole space is application.
     bench.info.apLength = 0;
-    areas = bench.Areas();
+    areas = bench.ProgramAreas();
     EXPECT_EQ(areas.apLength, 0x4000u);
     EXPECT_EQ(areas.ispLength, 0u);
 
     // ISP code alone.
     bench.info.layout = proj::LAYOUT_ISP_ONLY;
-    areas = bench.Areas();
+    areas = bench.ProgramAreas();
     EXPECT_EQ(areas.apLength, 0u);
     EXPECT_EQ(areas.ispLength, 0x700u);
     EXPECT_EQ(areas.ispStart, 0x3800u);
@@ -128,12 +128,12 @@ TEST_F(ProgramAreasTest, EachLayout) {
     // Old projects.
     bench.info.layout = proj::LAYOUT_NONE;
     bench.info.apLength = 0x1234;
-    EXPECT_EQ(bench.Areas().apLength, 0x1234u);
+    EXPECT_EQ(bench.ProgramAreas().apLength, 0x1234u);
 
     // AP+ISP with an empty buffer, even with an application length.
     bench.info.layout = proj::LAYOUT_AP_ISP;
     buffer.ClearAll();
-    EXPECT_EQ(bench.Areas().apLength, 0x4000u);
+    EXPECT_EQ(bench.ProgramAreas().apLength, 0x4000u);
 }
 
 }  // namespace

@@ -208,7 +208,7 @@ CHIPS = [
     Chip(202, 4, "CV51E04", 0x1000, "L2", ISP_1_2_4, 6, family=5, on=("ENLVR",),
          device=0x5004),
     Chip(203, 4, "CV51E08", 0x2000, "L2", ISP_1_2_4, 7, family=5, device=0x5008),
-    Chip(204, 4, "CV51E12", 0x3000, "L2", ISP_1_2_3, 7, family=5, device=0x5012),
+    Chip(204, 4, "CV51E15", 0x3C00, "L2", ISP_1_2_4, 7, family=5, device=0x5015),
     Chip(205, 4, "CV51E16", 0x4000, "L2", ISP_1_2_4, 8, family=5, device=0x5016),
     Chip(206, 4, "CV51E20", 0x5000, "L3N", ISP_1_2_4, 8, family=5, device=0x5020),
     Chip(207, 4, "CV51E24", 0x6000, "L3N", ISP_1_2_4, 9, family=5, device=0x5024),

@@ -160,11 +160,8 @@ void Daemon::Unplug() {
     plugged_ = false;
 }
 
-void Daemon::OnRestart(void* self, Restart restart) {
-    auto* d = static_cast<Daemon*>(self);
-    d->detached_ = true;
-    d->pendingRestart_ = static_cast<int>(restart);
-    d->Wake();
+void Daemon::OnDetach(void* self) {
+    static_cast<Daemon*>(self)->detached_ = true;
 }
 
 void Daemon::ServeSession(Session& session) {
@@ -184,7 +181,11 @@ void Daemon::ServeSession(Session& session) {
     if (channel == tnx::kChannelWriter) {
         ServeWriter(device_, port, &trace_, options_.engine);
     } else {
-        ServeLoader(device_, port, &trace_, &Daemon::OnRestart, this);
+        const Restart restart = ServeLoader(device_, port, &trace_, &Daemon::OnDetach, this);
+        if (restart != Restart::kNone) {
+            pendingRestart_ = static_cast<int>(restart);
+            Wake();
+        }
     }
 }
 

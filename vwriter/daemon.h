@@ -46,7 +46,7 @@ class Daemon {
     void HandleControl();
     std::string Control(const std::string& line);
     void Reap(bool all);
-    static void OnRestart(void* self, Restart restart);
+    static void OnDetach(void* self);
 
     Device& device_;
     Trace& trace_;

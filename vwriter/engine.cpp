@@ -155,13 +155,15 @@ class Session {
                 complete = false;
                 break;
             }
-            const bool stored = lie || store(offset, std::span(chunk.data(), size));
+            // A chunk the writer refuses (ack 0) is one it could not store.
+            const bool refused = HasAt(FaultKind::kAck0, n);
+            const bool stored = !refused && (lie || store(offset, std::span(chunk.data(), size)));
             offset += static_cast<std::uint32_t>(size);
             if (HasAt(FaultKind::kNoAck, n)) {
                 complete = false;  // the host times out; this data phase is over
                 break;
             }
-            const std::uint8_t ack = stored && !HasAt(FaultKind::kAck0, n) ? 1 : 0;
+            const std::uint8_t ack = stored ? 1 : 0;
             if (!port_.Write(&ack, 1)) {
                 alive = false;
                 complete = false;
@@ -388,9 +390,9 @@ void ServeWriter(Device& device, Port& port, Trace* trace, const EngineOptions& 
     }
 }
 
-void ServeLoader(Device& device, Port& port, Trace* trace, RestartHandler restart, void* context) {
+Restart ServeLoader(Device& device, Port& port, Trace* trace, DetachHandler detach, void* context) {
     std::uint8_t request = 0;
-    if (!port.ReadExact(&request, 1)) return;
+    if (!port.ReadExact(&request, 1)) return Restart::kNone;
     const bool loader = device.CurrentMode() == Mode::kLoader;
     const auto answer = [&](bool ok) {
         const std::uint8_t status = ok ? 1 : 0;
@@ -399,26 +401,34 @@ void ServeLoader(Device& device, Port& port, Trace* trace, RestartHandler restar
     switch (request) {
         case 'I':
             if (trace) trace->Event("loader: restart into loader");
-            if (!loader) restart(context, Restart::kIntoLoader);
+            if (loader) {
+                answer(true);
+                return Restart::kNone;
+            }
+            detach(context);
             answer(true);
-            return;
+            return Restart::kIntoLoader;
         case 'A':
             if (trace) trace->Event("loader: restart into application");
-            if (loader) restart(context, Restart::kIntoApplication);
-            answer(loader);
-            return;
+            if (!loader) {
+                answer(false);
+                return Restart::kNone;
+            }
+            detach(context);
+            answer(true);
+            return Restart::kIntoApplication;
         case 'D': {
             std::uint8_t header[8];
-            if (!port.ReadExact(header, sizeof header)) return;
+            if (!port.ReadExact(header, sizeof header)) return Restart::kNone;
             const std::uint32_t length = GetLE32(header);
             const std::uint32_t sum = GetLE32(header + 4);
             const bool ok = loader && length > 0 && length <= kMaxImage;
             answer(ok);
-            if (!ok) return;
+            if (!ok) return Restart::kNone;
             std::vector<std::uint8_t> image(length);
             for (std::uint32_t done = 0; done < length;) {
                 const std::uint32_t block = std::min(tnx::kLoaderBlock, length - done);
-                if (!port.ReadExact(image.data() + done, block)) return;
+                if (!port.ReadExact(image.data() + done, block)) return Restart::kNone;
                 done += block;
                 answer(true);
             }
@@ -431,11 +441,11 @@ void ServeLoader(Device& device, Port& port, Trace* trace, RestartHandler restar
             }
             answer(taken);
             device.Commit();
-            return;
+            return Restart::kNone;
         }
         default:
             answer(false);
-            return;
+            return Restart::kNone;
     }
 }
 

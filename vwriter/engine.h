@@ -50,9 +50,10 @@ void ServeWriter(Device& device, Port& port, Trace* trace, const EngineOptions& 
 
 enum class Restart { kNone, kIntoLoader, kIntoApplication };
 
-// Serves one loader request. A restart is announced through `restart` before the host gets
-// its answer, so the caller can stop accepting the old function before the host moves on.
-using RestartHandler = void (*)(void* context, Restart restart);
-void ServeLoader(Device& device, Port& port, Trace* trace, RestartHandler restart, void* context);
+// Serves one loader request and returns the restart the caller must carry out once the host
+// has its answer. `detach` is called before the answer goes out, so the caller can stop
+// accepting the old function before the host moves on.
+using DetachHandler = void (*)(void* context);
+Restart ServeLoader(Device& device, Port& port, Trace* trace, DetachHandler detach, void* context);
 
 }  // namespace vw

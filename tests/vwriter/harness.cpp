@@ -96,7 +96,11 @@ bool VWriter::Start() {
     if (pid_ > 0) return true;
     const std::string exe = BinDir() + "/vwriter";
     std::vector<std::string> argv{exe, "--socket", socket_, "--reenumerate-ms", "150"};
-    argv.insert(argv.end(), args_.begin(), args_.end());
+    for (std::string a : args_) {
+        // "@DIR@" names the daemon's temporary folder (state and trace files).
+        if (const auto at = a.find("@DIR@"); at != std::string::npos) a.replace(at, 5, dir_);
+        argv.push_back(a);
+    }
     std::vector<char*> cargs;
     for (auto& a : argv) cargs.push_back(a.data());
     cargs.push_back(nullptr);

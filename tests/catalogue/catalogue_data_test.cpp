@@ -51,6 +51,25 @@ bool IsAscii(const std::string& s) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// Well-formed UTF-8: the carried texts are stored that way, and a broken sequence would show
+// as garbage (or cut a character) wherever the text is split or drawn.
+bool IsUtf8(const std::string& s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const std::size_t n = c < 0x80         ? 1
+                              : (c >> 5) == 6  ? 2
+                              : (c >> 4) == 14 ? 3
+                              : (c >> 3) == 30 ? 4
+                                               : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        for (std::size_t k = 1; k < n; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
 std::vector<int> ExpectedIndices() {
     std::vector<int> v;
     auto range = [&v](int a, int b) {
@@ -185,6 +204,7 @@ TEST(CarriedTexts, ProductInfoAndSeries) {
         ASSERT_EQ(fields.size(), 2u) << key;
         EXPECT_TRUE(IsAscii(std::string(fields[0]))) << key;
         EXPECT_FALSE(IsAscii(std::string(fields[1]))) << key;
+        EXPECT_TRUE(IsUtf8(text)) << key;
         EXPECT_TRUE(names.insert(std::string(fields[0])).second) << "duplicate series " << key;
     }
 }
@@ -210,11 +230,15 @@ TEST(CarriedTexts, LanguageTablesShareKeysAndOrder) {
     EXPECT_EQ(zh[0], "简体中文");
     EXPECT_EQ(zh[2005], "设置");
     EXPECT_EQ(zh[2006], "读取");
+    // The firmware dialog breaks this message after byte 18 outside English.
+    ASSERT_GT(zh[1049].size(), 18u);
+    EXPECT_NE(static_cast<unsigned char>(zh[1049][18]) & 0xC0, 0x80);
     for (std::size_t i = 0; i < english.size(); ++i) {
         const auto& [key, en] = english[i];
         const std::string& cn = chinese[i].second;
         EXPECT_TRUE(IsAscii(en)) << key;
         EXPECT_FALSE(cn.empty()) << key;
+        EXPECT_TRUE(IsUtf8(cn)) << key;
         // Tooltips are translated too: both texts have the same number of fields.
         EXPECT_EQ(cat::SplitFields(en, "|").size(), cat::SplitFields(cn, "|").size()) << key;
         EXPECT_EQ(en.find("Corvane") != std::string::npos, cn.find("Corvane") != std::string::npos)
@@ -372,7 +396,8 @@ TEST(CarriedParts, ValuesAndFeatureCoverage) {
             EXPECT_TRUE(kOptionNames.count(bit->name)) << i << " " << bit->name;
             usedNames.insert(bit->name);
             EXPECT_TRUE(!bit->english.empty() && IsAscii(bit->english)) << i << " " << bit->name;
-            EXPECT_TRUE(!bit->chinese.empty() && !IsAscii(bit->chinese)) << i << " " << bit->name;
+            EXPECT_TRUE(!bit->chinese.empty() && !IsAscii(bit->chinese) && IsUtf8(bit->chinese))
+                << i << " " << bit->name;
         }
     }
     EXPECT_EQ(ispMasks, (std::set<std::uint32_t>{0x30, 0xE0, 0xE2}));
@@ -437,6 +462,7 @@ TEST(CarriedParts, OptionLayoutAndDefaultsAgree) {
             const auto widl = *p.Field(0x0012);
             const auto psx = *p.Field(0x0013);
             EXPECT_EQ((bitNames[{enw.byteIndex, static_cast<int>(enw.mask)}]), "HWENW") << name;
+            EXPECT_EQ(std::popcount(widl.mask), 1) << name;
             owners.Claim("HWWIDL", widl.byteIndex, widl.mask);
             owners.Claim("HWPSx", psx.byteIndex, psx.mask);
             // Every field value names an entry of the HWPSx list.

@@ -117,8 +117,9 @@ class OptionPanel {
     void OnOscChanged();
     void OnOptionBoxClicked(int controlId);
 
-    // The whole panel rebuilt for the current part from the option bytes, in the order a part
-    // change uses, ending with the OSC entry of `info.oscIndex` selected.
+    // The whole panel rebuilt for a newly applied part from its default option bytes, in the
+    // order a part change uses. It applies the record's default oscillator (bytes and oscIndex),
+    // so a project load uses ShowOptionBytes and selects its own oscIndex instead.
     void RebuildForPart();
 
     // Value of the selected ISP entry, 0 when none.

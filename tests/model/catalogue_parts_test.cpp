@@ -63,9 +63,6 @@ TEST_F(EveryPartTest, DefaultBytesDecodeInsideEveryEnabledList) {
         }
         EXPECT_EQ(bench.buffer()->Capacity(), part.CodeSize());
         EXPECT_EQ(bench.info.partIndex, part.DeviceCode());
-        for (int i = 0; i < model::id::kOptionRows; ++i) {
-            EXPECT_EQ(p.setBoxes[i].enabled, part.OptionBitAt(i).has_value()) << i;
-        }
     }
 }
 
@@ -91,34 +88,6 @@ TEST_F(EveryPartTest, EveryIspSizeAndSomeIapSizesRoundTripThroughTheBytes) {
             }
         }
     }
-}
-
-// The 64 K parts whose IAP area moves in 512-byte steps: found in the catalogue, not named here.
-TEST_F(EveryPartTest, EvenPageIapOnSixtyFourKParts) {
-    int seen = 0;
-    for (int index : cat::AllPartIndices()) {
-        const cat::Part part(index);
-        const auto field = part.Field(cat::key::kIapField);
-        if (!field || field->mask != 0xFE || part.CodeSize() != 0x10000 ||
-            part.Number(cat::key::kIapAvailable) == 0 ||
-            part.Number(cat::key::kIapLimit) != 0x10000) {
-            continue;
-        }
-        SCOPED_TRACE("part " + std::to_string(index));
-        ++seen;
-        ASSERT_TRUE(bench.SelectPartByIndex(index));
-        bench.OnIspChanged(0);
-        auto& iap = panel().iap;
-        EXPECT_EQ(iap.Text(1), "1.0 K");
-        bench.OnIapChanged(1);
-        EXPECT_EQ(iap.tooltip, "FC00h - FFFFh");
-        bench.OnIapChanged(0);
-        bench.ComposeOptionBytes();
-        EXPECT_EQ(Byte(field->byteIndex) & 0xFE, 0xFE);
-        panel().ShowOptionBytes();
-        EXPECT_EQ(iap.Selected(), 0);
-    }
-    if (seen == 0) GTEST_SKIP() << "no such part carried";
 }
 
 using CataloguePartListTest = WorkbenchTest;

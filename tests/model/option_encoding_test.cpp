@@ -63,30 +63,9 @@ TEST(IspEncoding, SplitMaskCarriesBitThreeInBitOne) {
     }
 }
 
-TEST(RangeTexts, Formats) {
-    EXPECT_EQ(model::RangeText(0xF000, 0xFFFF), "F000h - FFFFh");
-    EXPECT_EQ(model::RangeText(0x200, 0x3FF), "0200h - 03FFh");
-    EXPECT_EQ(model::HalfKLabel(1), "0.5 K");
-    EXPECT_EQ(model::HalfKLabel(32), "16.0 K");
-}
-
 // ---- through the panel ----
 
 using IspFieldTest = WorkbenchTest;
-
-TEST_F(IspFieldTest, EveryPositionOfEachMaskRoundTripsThroughTheBytes) {
-    for (int part : {1, 2, 3}) {
-        Use(part);
-        auto& isp = panel().isp;
-        for (int pos = 0; pos < isp.Count(); ++pos) {
-            bench.OnIspChanged(pos);
-            bench.ComposeOptionBytes();
-            isp.Select(0);
-            panel().ShowOptionBytes();
-            EXPECT_EQ(isp.Selected(), pos) << "part " << part;
-        }
-    }
-}
 
 TEST_F(IspFieldTest, SplitMaskOnThePanelAndTheIspRange) {
     Use(2);
@@ -140,25 +119,6 @@ TEST_F(IapFieldTest, EvenPagesOnA64KPartSkipTheHalfKEntry) {
     EXPECT_EQ(Byte(1), 0xFE);  // page 256 stored as 255, masked
     panel().ShowOptionBytes();
     EXPECT_EQ(iap.Selected(), 0);
-}
-
-TEST_F(IapFieldTest, EveryPositionRoundTripsForEachMaskWithAndWithoutIsp) {
-    for (int part : {1, 2, 3, 10}) {
-        Use(part);
-        for (int ispPos : {0, 1}) {
-            bench.OnIspChanged(ispPos);
-            auto& iap = panel().iap;
-            ASSERT_GT(iap.Count(), 1) << part;
-            for (int pos = 0; pos < iap.Count(); ++pos) {
-                bench.OnIapChanged(pos);
-                bench.ComposeOptionBytes();
-                iap.Select(-1);
-                panel().ShowOptionBytes();
-                ASSERT_EQ(panel().isp.Selected(), ispPos);
-                EXPECT_EQ(iap.Selected(), pos) << "part " << part << " isp " << ispPos;
-            }
-        }
-    }
 }
 
 TEST_F(IapFieldTest, StoredPagesAndRanges) {

@@ -560,8 +560,11 @@ TEST(CarriedImages, IdsSizesAndSignatures) {
 // Each ISP code is built for the address where insertion puts it: the top of the part's code
 // space minus the first ISP space that holds it. Its entry jump must land inside the code.
 TEST(CarriedImages, IspCodesAreBuiltForTheirPlace) {
+    std::set<std::uint32_t> used;
     for (int i : cat::AllPartIndices()) {
         const cat::Part p(i);
+        used.insert(p.Number(0x0009));
+        used.insert(0x100 + (p.FirmwareFamily() & 0xFF));
         const auto image = *cat::LookupImage(static_cast<std::uint16_t>(p.Number(0x0009)));
         const auto list = p.Choices(0x0005);
         const auto slot = std::find_if(list.begin(), list.end(), [&](const cat::Choice& c) {
@@ -577,6 +580,8 @@ TEST(CarriedImages, IspCodesAreBuiltForTheirPlace) {
             cat::LookupImage(static_cast<std::uint16_t>(0x100 + (p.FirmwareFamily() & 0xFF))))
             << i;
     }
+    // Every ISP code and every main firmware image serves some part.
+    EXPECT_EQ(used.size(), 39u + 9u);
 }
 
 }  // namespace

@@ -235,7 +235,13 @@ void Workbench::OnOscChanged(int position) {
 
 void Workbench::OnOptionBoxClicked(int controlId, bool ticked) {
     Scope scope(*this, kChangeOptionPanel | kChangeProject);
-    if (auto* box = panel.FindCheck(controlId)) box->ticked = ticked;
+    // Only the Set column takes clicks; the Now column is read-only.
+    if (controlId < id::kOptionSetFirst || controlId >= id::kOptionSetFirst + id::kOptionRows) {
+        return;
+    }
+    auto& box = panel.setBoxes[static_cast<std::size_t>(controlId - id::kOptionSetFirst)];
+    if (!box.enabled) return;
+    box.ticked = ticked;
     panel.OnOptionBoxClicked(controlId);
 }
 

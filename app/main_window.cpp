@@ -16,7 +16,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/control_ids.h"
@@ -183,10 +182,9 @@ QWidget* MainWindow::BuildPartRow() {
     layout->addWidget(partList_);
     layout->addStretch(1);
 
-    languageButton_ = new QToolButton(row);
+    languageButton_ = new QPushButton(row);
     languageButton_->setObjectName(QStringLiteral("language"));
-    languageButton_->setPopupMode(QToolButton::InstantPopup);
-    languageButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    languageButton_->setAutoDefault(false);
     BuildLanguageMenu();
     languageButton_->setMenu(languageMenu_);
     layout->addWidget(languageButton_);
@@ -207,13 +205,20 @@ QWidget* MainWindow::BuildCodeBufferRow() {
     Register(id::kCodeBufferGroup, group);
     auto* inside = new QVBoxLayout(group);
     inside->setContentsMargins(6, 4, 6, 6);
-    hexControl_ =
-        platform::CreateWindowByClass(platform::kQuadrelClassName, group, id::kCodeBuffer);
+    // Created under the window itself: the control notifies the parent it was created under.
+    hexControl_ = platform::CreateWindowByClass(platform::kQuadrelClassName, this, id::kCodeBuffer);
     if (hexControl_ != nullptr) {
         controls_[id::kCodeBuffer] = hexControl_;
-        hexControl_->setMinimumSize(560, 150);
+        // Room for four address digits, sixteen bytes and their characters at font height 14.
+        hexControl_->setMinimumSize(660, 150);
         hexControl_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         inside->addWidget(hexControl_);
+    } else {
+        // Without the control class the program does not open; tests still lay the window out.
+        auto* placeholder = new QFrame(group);
+        placeholder->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        placeholder->setMinimumSize(560, 150);
+        inside->addWidget(placeholder);
     }
     buffer_.SetControl(hexControl_);
     layout->addWidget(group, 1);
@@ -302,6 +307,7 @@ QGroupBox* MainWindow::BuildOptionGroup() {
         rows->setRowStretch(13, 1);
         body->addLayout(rows);
     }
+    body->addStretch(1);
     return group;
 }
 

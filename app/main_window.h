@@ -21,7 +21,6 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QPushButton;
-class QToolButton;
 
 namespace app {
 
@@ -96,7 +95,7 @@ class MainWindow : public QWidget, public platform::MessageWindow {
     QLabel* banner_ = nullptr;
     QComboBox* seriesList_ = nullptr;
     QComboBox* partList_ = nullptr;
-    QToolButton* languageButton_ = nullptr;
+    QPushButton* languageButton_ = nullptr;
     QMenu* languageMenu_ = nullptr;
     QWidget* hexControl_ = nullptr;
     MessageLog* log_ = nullptr;

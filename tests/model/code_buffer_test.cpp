@@ -74,13 +74,6 @@ TEST_F(StatusLineTest, FollowsEveryChangeAndIsBlankAfterAPartChange) {
     EXPECT_TRUE(bench.IsBufferEmpty());
 }
 
-TEST_F(StatusLineTest, ChecksumIsTheLowSixteenBitsOfTheSum) {
-    Use(2);
-    buffer.SetBytes(std::vector<std::uint8_t>(0x10000, 0xFF));
-    EXPECT_EQ(bench.checksum.text, "0000");  // 0xFF0000
-    EXPECT_EQ(bench.filesize.text, "65536 (10000h)");
-}
-
 using ProgramAreasTest = WorkbenchTest;
 
 TEST_F(ProgramAreasTest, EachLayout) {

@@ -162,9 +162,15 @@ std::optional<Fault> ParseFault(std::string_view text) {
 std::string FormatFault(const Fault& fault) {
     for (const auto& k : kKinds) {
         if (k.kind != fault.kind) continue;
-        std::string s =
-            std::string(k.name) + ":" + std::to_string(fault.cmd) + "/" + std::to_string(fault.sub);
-        if (k.chunked) s += "@" + std::to_string(fault.chunk);
+        std::string s(k.name);
+        s += ':';
+        s += std::to_string(fault.cmd);
+        s += '/';
+        s += std::to_string(fault.sub);
+        if (k.chunked) {
+            s += '@';
+            s += std::to_string(fault.chunk);
+        }
         return s;
     }
     return "?";

@@ -10,7 +10,10 @@ namespace writer_ids {
 std::string DefaultVwriterSocket() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime && *runtime) return std::string(runtime) + "/vwriter.sock";
-    return "/tmp/vwriter-" + std::to_string(static_cast<unsigned>(getuid())) + ".sock";
+    std::string path = "/tmp/vwriter-";
+    path += std::to_string(static_cast<unsigned>(getuid()));
+    path += ".sock";
+    return path;
 }
 
 std::string ConfiguredVwriterSocket() {

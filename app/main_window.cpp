@@ -25,6 +25,11 @@
 #include "platform/library_loader.h"
 #include "platform/quadrel_messages.h"
 
+// The window's icon lives in a resource file of a static library, which must be pulled in.
+static void InitWriterResources() {
+    Q_INIT_RESOURCE(writer);
+}
+
 namespace app {
 
 namespace {
@@ -82,6 +87,7 @@ constexpr int kButtonWidth = 112;
 
 MainWindow::MainWindow(Profile& profile, WriterFamilyProbe probe, QWidget* parent)
     : QWidget(parent), profile_(profile), probe_(std::move(probe)) {
+    InitWriterResources();
     setAttribute(Qt::WA_AlwaysShowToolTips);  // tips whether or not the window is active
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(12);

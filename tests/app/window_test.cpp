@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -72,6 +73,10 @@ class WindowTest : public QObject {
         QVERIFY(!w.busy());
         QVERIFY(w.isVisible());
         QCOMPARE(w.bench().currentPart, 1);
+        QVERIFY(!w.windowIcon().isNull());
+        const bool haveBanner =
+            QFile::exists(QString::fromStdString(platform::ProgramDirectory()) + "/logo.bmp");
+        QCOMPARE(!w.findChild<QLabel*>("c1520")->pixmap().isNull(), haveBanner);
     }
 
     void storedPartIsRestoredWithItsSeries() {

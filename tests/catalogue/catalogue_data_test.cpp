@@ -366,8 +366,8 @@ TEST(CarriedParts, ValuesAndFeatureCoverage) {
         ASSERT_TRUE(image) << i;
         EXPECT_LE(image->length, list.back().value) << i;
 
-        const auto specs = cat::ParseFieldSpecList(*p.Text(0x000C));
-        boots.insert(static_cast<std::uint32_t>(specs.size()));
+        const auto clears = cat::ParseFieldSpecList(*p.Text(0x000C));
+        boots.insert(static_cast<std::uint32_t>(clears.size()));
         if (p.Text(0x000D)) {
             EXPECT_EQ(p.Number(0x000D), 1u) << i;
             const std::string osc(*p.Text(0x000E));
@@ -452,9 +452,9 @@ TEST(CarriedParts, OptionLayoutAndDefaultsAgree) {
             owners.Claim(bit->name, bit->byteIndex, bit->mask);
             bitNames[{bit->byteIndex, bit->mask}] = bit->name;
         }
-        for (const auto& spec : cat::ParseFieldSpecList(*p.Text(0x000C))) {
-            EXPECT_LE(spec.mask, 0xFFu) << name;
-            const std::string boot = bitNames[{spec.byteIndex, static_cast<int>(spec.mask)}];
+        for (const auto& clear : cat::ParseFieldSpecList(*p.Text(0x000C))) {
+            EXPECT_LE(clear.mask, 0xFFu) << name;
+            const std::string boot = bitNames[{clear.byteIndex, static_cast<int>(clear.mask)}];
             EXPECT_TRUE(boot == "HWBS" || boot == "HWBS2") << name << " clears " << boot;
         }
         if (p.Number(0x0010)) {

@@ -240,7 +240,7 @@ def parse_choices(text):
     return out
 
 
-def parse_spec(text):
+def parse_field(text):
     a, b = text.split("|")
     return int(a, 0), int(b, 0)
 
@@ -254,8 +254,8 @@ def put_word(b, i, w):
         b[i + k] = (w >> (8 * k)) & 0xFF
 
 
-def put_field(b, spec, value):
-    i, mask = spec
+def put_field(b, field, value):
+    i, mask = field
     w = get_word(b, i)
     put_word(b, i, (w & ~mask) | (value & mask))
 
@@ -267,23 +267,23 @@ def shift_of(mask):
 # --- the option panel rules, as the program runs them -------------------------------------
 
 
-def isp_position(b, spec):
-    i, mask = spec
+def isp_position(b, field):
+    i, mask = field
     w = get_word(b, i)
     if mask == 0xE2:
         return 15 - (((w >> 5) & 7) + 8 * ((w >> 1) & 1))
     return ((~w) & mask) >> shift_of(mask)
 
 
-def compose_isp(b, spec, pos):
-    i, mask = spec
+def compose_isp(b, field, pos):
+    i, mask = field
     if mask == 0xE2:
         low = ((~(pos << 5)) & 0xE0) | (b[i] & 0x1D)
         if pos < 8:
             low |= 0x02
         b[i] = low & 0xFF
     else:
-        put_field(b, spec, (~pos << shift_of(mask)) & mask)
+        put_field(b, field, (~pos << shift_of(mask)) & mask)
 
 
 def iap_entries(limit, isp_size, mask):
@@ -298,8 +298,8 @@ def iap_entries(limit, isp_size, mask):
     return entries
 
 
-def iap_position(b, spec, code, isp_size, limit):
-    i, mask = spec
+def iap_position(b, field, code, isp_size, limit):
+    i, mask = field
     a = get_word(b, i)
     if mask == 0xFE and (a & 0xFE) == 0xFE:
         by = 0
@@ -313,8 +313,8 @@ def iap_position(b, spec, code, isp_size, limit):
     return pos
 
 
-def compose_iap(b, spec, code, isp_size, pos):
-    i, mask = spec
+def compose_iap(b, field, code, isp_size, pos):
+    i, mask = field
     r = code - isp_size
     if mask == 0xFE:
         if r == 0x10000:
@@ -328,7 +328,7 @@ def compose_iap(b, spec, code, isp_size, pos):
         page = (r - pos * 512) >> 8
         if mask <= 0xFF and page == 256:
             page = 255
-    put_field(b, spec, page & mask)
+    put_field(b, field, page & mask)
 
 
 def apply_osc(b, variant, o):
@@ -374,9 +374,9 @@ def build(chip, index, low_voltage):
     r.index = index
     r.chip = chip
     r.count = count
-    r.isp_spec = parse_spec(lay["isp"])
+    r.isp_loc = parse_field(lay["isp"])
     r.isp = parse_choices(chip.isp)
-    r.iap_spec = parse_spec(lay["iap"]) if lay["iap"] else None
+    r.iap_loc = parse_field(lay["iap"]) if lay["iap"] else None
     r.hw = lay["hw"]
     r.bits = bits
     r.boot = [(b[1], b[2]) for b in bits if b[0] in lay["boot"]]
@@ -386,12 +386,12 @@ def build(chip, index, low_voltage):
     for name, byte, mask in bits:
         if name in chip.on:
             b[byte] &= ~mask & 0xFF
-    compose_isp(b, r.isp_spec, chip.isp_pos)
+    compose_isp(b, r.isp_loc, chip.isp_pos)
     isp_size = r.isp[chip.isp_pos][1]
-    if r.iap_spec:
-        entries = iap_entries(chip.code, isp_size, r.iap_spec[1])
+    if r.iap_loc:
+        entries = iap_entries(chip.code, isp_size, r.iap_loc[1])
         assert chip.iap_pos < len(entries), chip.name
-        compose_iap(b, r.iap_spec, chip.code, isp_size, chip.iap_pos)
+        compose_iap(b, r.iap_loc, chip.code, isp_size, chip.iap_pos)
     if chip.variant and chip.osc:
         apply_osc(b, chip.variant, chip.osc_default or 0)
     # The 64-byte parts list only their seven hardware bytes; the rest stay erased.
@@ -405,7 +405,7 @@ def build(chip, index, low_voltage):
     lines += [("0x0001", size), ("0x0002", str(count)),
               ("0x000F", ",".join("0x%02x" % x for x in r.defaults)),
               ("0x0003", "1"), ("0x0004", lay["isp"]), ("0x0005", chip.isp)]
-    if r.iap_spec:
+    if r.iap_loc:
         lines += [("0x0006", "1"), ("0x0007", lay["iap"]), ("0x0008", "0x%X" % chip.code)]
     r.lines = lines
     r.name = name
@@ -418,7 +418,7 @@ def finish(r, isp_code_id):
     lines.append(("0x0009", "0x%04X" % isp_code_id))
     if chip.family:
         lines.append(("0x000A", str(chip.family)))
-    lines.append(("0x000C", ",".join("%d|0x%02X" % spec for spec in r.boot)))
+    lines.append(("0x000C", ",".join("%d|0x%02X" % field for field in r.boot)))
     if chip.osc:
         lines += [("0x000D", "1"), ("0x000E", chip.osc)]
     if r.hw:
@@ -426,7 +426,7 @@ def finish(r, isp_code_id):
                   ("0x0013", "2|0x07"), ("0x0014", chip.psx)]
     lines.append(("0x0015", str(chip.series)))
     load = 0
-    if r.iap_spec:
+    if r.iap_loc:
         load = chip.code // 2
     lines.append(("0x0016", "0x%X" % load if load else "0"))
     lines.append(("0x0017", "0x%04X" % chip.device))
@@ -448,12 +448,12 @@ def finish(r, isp_code_id):
 def field_bits(r):
     """(owner, byte, mask) for every bit a control writes."""
     out = []
-    i, m = r.isp_spec
+    i, m = r.isp_loc
     for k in range(4):
         if (m >> (8 * k)) & 0xFF:
             out.append(("ISP", i + k, (m >> (8 * k)) & 0xFF))
-    if r.iap_spec:
-        i, m = r.iap_spec
+    if r.iap_loc:
+        i, m = r.iap_loc
         for k in range(4):
             if (m >> (8 * k)) & 0xFF:
                 out.append(("IAP", i + k, (m >> (8 * k)) & 0xFF))
@@ -484,28 +484,28 @@ def check(r):
     assert r.isp[0] == ("None", 0)
     sizes = [v for _, v in r.isp]
     assert all(s % 512 == 0 for s in sizes) and sizes == sorted(set(sizes))
-    positions = {0x30: 4, 0xE0: 8, 0xE2: 16}[r.isp_spec[1]]
+    positions = {0x30: 4, 0xE0: 8, 0xE2: 16}[r.isp_loc[1]]
     assert 4 <= len(sizes) <= positions, chip.name
-    if r.isp_spec[1] == 0xE2:
+    if r.isp_loc[1] == 0xE2:
         assert len(sizes) == 16
     # Round trip: apply the part, then compose the panel.
     b = bytearray([0xFF] * 260)
     b[: len(r.defaults)] = bytes(r.defaults)
-    isp_pos = isp_position(b, r.isp_spec)
+    isp_pos = isp_position(b, r.isp_loc)
     assert isp_pos == chip.isp_pos, chip.name
     isp_size = sizes[isp_pos]
     ticked = [(b[byte] & mask) == 0 for _, byte, mask in r.bits]
     o = chip.osc_default or 0
     iap_pos = None
-    if r.iap_spec:
-        iap_pos = iap_position(b, r.iap_spec, chip.code, isp_size, chip.code)
+    if r.iap_loc:
+        iap_pos = iap_position(b, r.iap_loc, chip.code, isp_size, chip.code)
         assert iap_pos == chip.iap_pos, (chip.name, iap_pos)
     if chip.osc and chip.variant:
         apply_osc(b, chip.variant, o)
     out = bytearray(b)
-    if r.iap_spec:
-        compose_iap(out, r.iap_spec, chip.code, isp_size, iap_pos)
-    compose_isp(out, r.isp_spec, isp_pos)
+    if r.iap_loc:
+        compose_iap(out, r.iap_loc, chip.code, isp_size, iap_pos)
+    compose_isp(out, r.isp_loc, isp_pos)
     for t, (_, byte, mask) in zip(ticked, r.bits):
         out[byte] = out[byte] & ~mask & 0xFF if t else out[byte] | mask
     if chip.variant in (3, 4):

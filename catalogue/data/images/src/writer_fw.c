@@ -21,6 +21,10 @@ __sbit __at(0x95) TGT_VLOW; /* 1 selects the low supply voltage */
 __sbit __at(0x96) LED_BUSY;
 __sbit __at(0x97) LED_FAIL;
 
+/* Two-wire link to the supply controller (this side drives the clock). */
+__sbit __at(0xB2) LINK_CLK;
+__sbit __at(0xB3) LINK_DATA;
+
 /* USB endpoint FIFO of the writer's controller. */
 __xdata __at(0x7F00) volatile uint8_t EP_OUT[64];
 __xdata __at(0x7F40) volatile uint8_t EP_IN[64];
@@ -143,13 +147,32 @@ static void receive_chunk(void) {
     }
 }
 
+static uint8_t link_byte(uint8_t out) {
+    uint8_t i, in = 0;
+    for (i = 0; i < 8; ++i) {
+        LINK_DATA = (out & 0x80) ? 1 : 0;
+        out <<= 1;
+        LINK_CLK = 1;
+        delay(1);
+        in = (in << 1) | LINK_DATA;
+        LINK_CLK = 0;
+        delay(1);
+    }
+    LINK_DATA = 1;
+    return in;
+}
+
+/* Our own image id and versions, then the supply controller's (it answers command 0x10 with
+ * its id byte and two version bytes). */
 static void identity(void) {
     uint8_t i;
     __xdata uint8_t reply[6];
     reply[0] = SIGNATURE[4];
     reply[1] = SIGNATURE[6];
     reply[2] = SIGNATURE[7];
-    for (i = 3; i < 6; ++i) reply[i] = 0;
+    link_byte(0x10);
+    for (i = 3; i < 6; ++i) reply[i] = link_byte(0xFF);
+    link_byte(0xFF); /* its echo of the command */
     send(reply, 6);
 }
 

@@ -101,6 +101,10 @@ MainWindow::MainWindow(Profile& profile, WriterFamilyProbe probe, QWidget* paren
 MainWindow::~MainWindow() {
     bench_.onChanged = nullptr;
     bench_.Attach(nullptr, nullptr);
+    // The control goes first, while this window can still take its messages.
+    buffer_.SetControl(nullptr);
+    delete hexControl_;
+    hexControl_ = nullptr;
 }
 
 QWidget* MainWindow::Control(int id) const {

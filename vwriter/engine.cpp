@@ -222,46 +222,54 @@ class Session {
     bool ProgramOptions() {
         bool alive = true;
         if (!SendStatus(p2_ <= device_.OptionCount(), alive)) return alive;
+        const std::uint32_t total = p2_;
         std::vector<std::uint8_t> bytes;
-        const bool done = Receive(
+        Receive(
             p2_,
             [&](std::uint32_t, ByteSpan chunk) {
                 bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+                // Kept as a whole before the last chunk is acknowledged.
+                if (bytes.size() == total) device_.ProgramOptions(bytes);
                 return true;
             },
             alive);
-        if (done && !Has(FaultKind::kLie)) device_.ProgramOptions(bytes);
         return alive;
     }
 
     bool WriteCode() {
         bool alive = true;
         if (!SendStatus(p2_ <= kMaxOfflineCode, alive)) return alive;
+        const std::uint32_t total = p2_;
+        if (total == 0 && !Has(FaultKind::kLie)) device_.StoreCode({});
         std::vector<std::uint8_t> code;
         code.reserve(p2_);
-        const bool done = Receive(
+        Receive(
             p2_,
             [&](std::uint32_t, ByteSpan chunk) {
                 code.insert(code.end(), chunk.begin(), chunk.end());
+                // Kept as a whole before the last chunk is acknowledged.
+                if (code.size() == total) device_.StoreCode(code);
                 return true;
             },
             alive);
-        if (done && !Has(FaultKind::kLie)) device_.StoreCode(code);
         return alive;
     }
 
     bool WriteInfo() {
         bool alive = true;
         if (!SendStatus(p2_ <= kMaxInfoRecord, alive)) return alive;
+        const std::uint32_t total = p2_;
+        if (total == 0 && !Has(FaultKind::kLie)) device_.StoreInfo({});
         std::vector<std::uint8_t> record;
-        const bool done = Receive(
+        Receive(
             p2_,
             [&](std::uint32_t, ByteSpan chunk) {
                 record.insert(record.end(), chunk.begin(), chunk.end());
+                // Kept as a whole before the last chunk is acknowledged.
+                if (record.size() == total) device_.StoreInfo(record);
                 return true;
             },
             alive);
-        if (done && !Has(FaultKind::kLie)) device_.StoreInfo(record);
         return alive;
     }
 

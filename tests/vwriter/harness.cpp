@@ -82,6 +82,9 @@ VWriter::VWriter(std::vector<std::string> args) : args_(std::move(args)) {
     if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp");
     dir_ = tmpl;
     socket_ = dir_ + "/dev.sock";
+    for (std::size_t i = 0; i + 1 < args_.size(); ++i) {
+        if (args_[i] == "--socket") socket_ = args_[i + 1];
+    }
     ::setenv(writer_ids::kDeviceEnv, ("vwriter:" + socket_).c_str(), 1);
     Start();
 }
@@ -96,6 +99,7 @@ bool VWriter::Start() {
     if (pid_ > 0) return true;
     const std::string exe = BinDir() + "/vwriter";
     std::vector<std::string> argv{exe, "--socket", socket_, "--reenumerate-ms", "150"};
+    // A "--socket" among the arguments is already in socket_.
     for (std::string a : args_) {
         // "@DIR@" names the daemon's temporary folder (state and trace files).
         if (const auto at = a.find("@DIR@"); at != std::string::npos) a.replace(at, 5, dir_);

@@ -1,5 +1,6 @@
 // The transport contract of libtunnix: connecting, time-outs taken from the record, chunking.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -94,4 +95,23 @@ TEST(TunnixChunking, FrameAfterStrayBytesIsStillRecognised) {
     link.Send({0x00, 0x5A, 0xFF});  // noise before a frame
     link.Frame(0, 0);
     EXPECT_EQ(link.Receive(6).size(), 6u);
+}
+
+TEST(TunnixTransport, WithoutAChoiceTheDefaultSocketIsUsedAndHidNeedsAWriter) {
+    char tmpl[] = "/tmp/vwt-rt-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string runtime = tmpl;
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    EXPECT_EQ(writer_ids::DefaultVwriterSocket(), runtime + "/vwriter.sock");
+    {
+        VWriter dev({"--socket", runtime + "/vwriter.sock"});
+        ::unsetenv(writer_ids::kDeviceEnv);
+        EXPECT_TRUE(Link().connected());
+        // Asked for a real writer, none is attached on a test machine.
+        ::setenv(writer_ids::kDeviceEnv, "hid", 1);
+        EXPECT_FALSE(Link().connected());
+        ::setenv(writer_ids::kDeviceEnv, ("vwriter:" + runtime + "/none.sock").c_str(), 1);
+        EXPECT_FALSE(Link().connected());
+    }
+    ::rmdir(runtime.c_str());
 }

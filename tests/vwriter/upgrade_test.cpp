@@ -266,3 +266,43 @@ TEST(DeviceTrace, EveryFrameAndDataPhaseIsALineOfJson) {
     EXPECT_NE(lines[2].find("\"status\":0"), std::string::npos);
     EXPECT_NE(lines[3].find("\"reply_bytes\":6"), std::string::npos);
 }
+
+TEST(FirmwareUpgrade, CarriedImagesAreTakenByTheirUpgradePaths) {
+    // Whatever firmware the catalogue carries must pass the writer's own signature checks.
+    std::vector<std::uint16_t> ids;
+    for (std::uint16_t id = 0x0100; id <= 0x0108; ++id) {
+        if (cat::LookupImage(id)) ids.push_back(id);
+    }
+    const auto cmd4 = cat::LookupImage(0x0200);
+    if (ids.empty() && !cmd4) GTEST_SKIP() << "no firmware images carried";
+    VWriter dev({"--firmware", "old"});
+    if (cmd4) {
+        Link link;
+        const Bytes image(cmd4->data, cmd4->data + cmd4->length);
+        ASSERT_TRUE(link.WriteCommand(4, 0, 0, image));
+        const Bytes reply = FirmwareReply();
+        EXPECT_EQ(Bytes(reply.begin() + 3, reply.end()),
+                  (Bytes{0x00, cmd4->version1, cmd4->version2}));
+    }
+    for (std::uint16_t id : ids) {
+        const auto rec = cat::LookupImage(id);
+        const Bytes image(rec->data, rec->data + rec->length);
+        ASSERT_EQ(Dfu().ResetToIsp(writer_ids::WRITER_VID, writer_ids::WRITER_PID), 0);
+        EXPECT_EQ(Dfu().Download(image.data(), 0, rec->length, ByteSum(image)), 1) << id;
+        ASSERT_EQ(Dfu().ResetToAp(), 1);
+        // Back in the application once the device has re-enumerated.
+        std::optional<Bytes> reply;
+        for (int i = 0; i < 100 && !reply; ++i) {
+            Link link;
+            if (link.connected()) {
+                link.Frame(0, 0);
+                reply = link.Receive(6);
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        }
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(Bytes(reply->begin(), reply->begin() + 3),
+                  (Bytes{static_cast<std::uint8_t>(id & 0xFF), rec->version1, rec->version2}));
+    }
+}

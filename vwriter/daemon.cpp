@@ -30,8 +30,23 @@ bool FillAddress(const std::string& path, sockaddr_un& addr) {
     return true;
 }
 
+bool SomeoneListens(const std::string& path) {
+    sockaddr_un addr{};
+    if (!FillAddress(path, addr)) return false;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool live = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return live;
+}
+
 // Binds aside and renames into place, so the path appears only once it accepts connections.
 int Listen(const std::string& path, std::string* error) {
+    if (SomeoneListens(path)) {
+        // Taking over the path would leave two devices answering as one.
+        if (error) *error = "another virtual writer is listening on " + path;
+        return -1;
+    }
     const std::string temp = path + ".new";
     sockaddr_un addr{};
     if (!FillAddress(temp, addr)) {

@@ -115,3 +115,18 @@ TEST(TunnixTransport, WithoutAChoiceTheDefaultSocketIsUsedAndHidNeedsAWriter) {
     }
     ::rmdir(runtime.c_str());
 }
+
+TEST(VWriterDaemon, ASecondDaemonDoesNotTakeOverALiveSocket) {
+    VWriter dev;
+    const std::string exe = BinDir() + "/vwriter";
+    const std::string cmd = exe + " --socket " + dev.Socket() + " 2>/dev/null";
+    EXPECT_NE(std::system(cmd.c_str()), 0);
+    EXPECT_TRUE(Link().connected());
+    EXPECT_EQ(std::system((exe + " --ids | grep -q '^vid=0x[0-9a-f]\\{4\\} pid=0x[0-9a-f]\\{4\\} "
+                                 "enum_pid=0x[0-9a-f]\\{4\\}'")
+                              .c_str()),
+              0);
+    EXPECT_NE(
+        std::system((exe + " --part 0 --socket " + dev.Dir() + "/x.sock 2>/dev/null").c_str()), 0);
+    EXPECT_NE(std::system((exe + " --fault nonsense 2>/dev/null").c_str()), 0);
+}

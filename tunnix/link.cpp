@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "platform/device/writer_ids.h"
+#include "tunnix/hid_framing.h"
 #include "tunnix/socket_hello.h"
 
 namespace tnx {
@@ -101,11 +102,6 @@ class SocketLink final : public Link {
     bool closed_ = false;
 };
 
-// Framing of a real writer's 64-byte reports: byte 0 holds the count of payload bytes that
-// follow (1 to 63), the rest of the report is padding. Output reports carry report id 0.
-constexpr std::size_t kReportSize = 64;
-constexpr std::size_t kReportPayload = kReportSize - 1;
-
 bool HidReady() {
     static const bool ok = hid_init() == 0;
     return ok;
@@ -117,14 +113,8 @@ class HidLink final : public Link {
     ~HidLink() override { hid_close(dev_); }
 
     bool Write(const std::uint8_t* data, std::size_t length, int) override {
-        std::size_t done = 0;
-        while (done < length) {
-            std::uint8_t report[kReportSize + 1] = {};
-            const std::size_t n = std::min(kReportPayload, length - done);
-            report[1] = static_cast<std::uint8_t>(n);
-            std::memcpy(report + 2, data + done, n);
-            if (hid_write(dev_, report, sizeof report) < 0) return false;
-            done += n;
+        for (const OutputReport& report : EncodeReports(data, length)) {
+            if (hid_write(dev_, report.data(), report.size()) < 0) return false;
         }
         return true;
     }
@@ -145,9 +135,8 @@ class HidLink final : public Link {
                 if (RemainingMs(deadline) == 0) break;
                 continue;
             }
-            const std::size_t count =
-                std::min<std::size_t>({report[0], static_cast<std::size_t>(n) - 1, kReportPayload});
-            pending_.insert(pending_.end(), report + 1, report + 1 + count);
+            const auto payload = DecodeReport(report, static_cast<std::size_t>(n));
+            pending_.insert(pending_.end(), payload.begin(), payload.end());
         }
         return done;
     }
@@ -170,6 +159,25 @@ bool SocketExists(const std::string& path) {
 }
 
 }  // namespace
+
+std::vector<OutputReport> EncodeReports(const std::uint8_t* data, std::size_t length) {
+    std::vector<OutputReport> reports;
+    for (std::size_t done = 0; done < length;) {
+        OutputReport report{};
+        const std::size_t n = std::min(kReportPayload, length - done);
+        report[1] = static_cast<std::uint8_t>(n);
+        std::memcpy(report.data() + 2, data + done, n);
+        reports.push_back(report);
+        done += n;
+    }
+    return reports;
+}
+
+std::span<const std::uint8_t> DecodeReport(const std::uint8_t* report, std::size_t received) {
+    if (received == 0) return {};
+    const std::size_t count = std::min<std::size_t>({report[0], received - 1, kReportPayload});
+    return {report + 1, count};
+}
 
 std::unique_ptr<Link> OpenSocketLink(const std::string& path, std::uint32_t channel,
                                      std::uint16_t vid, std::uint16_t pid, int timeoutMs) {

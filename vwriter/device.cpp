@@ -552,6 +552,7 @@ std::string Device::Report() const {
     std::snprintf(buf, sizeof buf, "0x%08X", sum);
     s << "offline_code=" << code_.size() << " sum=" << buf << "\n";
     s << "offline_info=" << info_.size() << "\n";
+    s << "offline_record=" << HexBytes(info_) << "\n";
     s << "counter=" << counter_ << "\n";
     s << "serial_progress=" << serialProgress_ << "\n";
     s << "trimmed_osc=" << static_cast<unsigned>(trimmedOsc_) << "\n";

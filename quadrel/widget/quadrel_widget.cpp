@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -16,6 +17,7 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 #include "platform/quadrel_messages.h"
 
@@ -178,6 +180,35 @@ void QuadrelWidget::ApplyFont(int fontHeight) {
     const QFontMetrics fm(font_);
     ascent_ = fm.ascent();
     cellHeight_ = std::max(1, fm.height());
+
+    // Glyphs are looked up once per font; a paint then places them cell by cell without
+    // shaping any text. A byte whose character the font lacks is drawn as a full stop.
+    rawFont_ = QRawFont::fromFont(font_);
+    QString all;
+    for (int b = 0; b < 256; ++b) all += CharForByte(static_cast<std::uint8_t>(b));
+    const QList<quint32> glyphs = rawFont_.glyphIndexesForString(all);
+    const quint32 dot = glyphs.size() > '.' ? glyphs['.'] : 0;
+    for (int b = 0; b < 256; ++b) {
+        const quint32 g = b < glyphs.size() ? glyphs[b] : 0;
+        glyphOf_[b] = g != 0 ? g : dot;
+    }
+}
+
+void QuadrelWidget::DrawCells(QPainter& p, int x, int top, const char* bytes, std::size_t count) {
+    if (count == 0 || !rawFont_.isValid()) return;
+    glyphIndexes_.resize(static_cast<qsizetype>(count));
+    glyphPositions_.resize(static_cast<qsizetype>(count));
+    const qreal baseline = top + ascent_;
+    for (std::size_t i = 0; i < count; ++i) {
+        glyphIndexes_[static_cast<qsizetype>(i)] = glyphOf_[static_cast<std::uint8_t>(bytes[i])];
+        glyphPositions_[static_cast<qsizetype>(i)] =
+            QPointF(x + static_cast<qreal>(i) * cellWidth_, baseline);
+    }
+    QGlyphRun run;
+    run.setRawFont(rawFont_);
+    run.setGlyphIndexes(glyphIndexes_);
+    run.setPositions(glyphPositions_);
+    p.drawGlyphRun(QPointF(0, 0), run);
 }
 
 CellSize QuadrelWidget::MeasureCell(int fontHeight) {
@@ -410,8 +441,7 @@ void QuadrelWidget::ComposeBackBuffer() {
         const int cw = s.cellWidth;
         // Each pane is one composed text; it is drawn row by row so rows stay on the cell grid
         // whatever leading the font has.
-        auto drawPane = [&](const PixelRect& r, const std::string& text, int bgSlot, int fgSlot,
-                            bool chars) {
+        auto drawPane = [&](const PixelRect& r, const std::string& text, int bgSlot, int fgSlot) {
             const QRect clip(r.left, r.top, r.right - r.left, r.bottom - r.top);
             if (clip.isEmpty()) return;
             p.setClipRect(clip);
@@ -419,26 +449,20 @@ void QuadrelWidget::ComposeBackBuffer() {
             const QColor bg = ToColor(s.colors[bgSlot]);
             std::size_t start = 0;
             int y = 0;
-            QString line;
-            while (start < text.size()) {
+            while (start < text.size() && y < s.clientHeight) {
                 std::size_t end = text.find('\n', start);
                 if (end == std::string::npos) end = text.size();
                 std::size_t len = end - start;
                 if (len > 0 && text[start + len - 1] == '\r') --len;
-                line.resize(static_cast<qsizetype>(len));
-                for (std::size_t i = 0; i < len; ++i) {
-                    const auto b = static_cast<std::uint8_t>(text[start + i]);
-                    line[static_cast<qsizetype>(i)] = chars ? CharForByte(b) : QChar(b);
-                }
                 p.fillRect(QRect(r.left, y, static_cast<int>(len) * cw, ch), bg);
-                p.drawText(r.left, y + ascent_, line);
+                DrawCells(p, r.left, y, text.data() + start, len);
                 y += ch;
                 start = end + 1;
             }
         };
-        drawPane(AddressTextRect(s), texts_.address, kAddressBackground, kAddressText, false);
-        drawPane(HexTextRect(s), texts_.hex, kHexBackground, kHexText, false);
-        drawPane(CharTextRect(s), texts_.chars, kCharBackground, kCharText, true);
+        drawPane(AddressTextRect(s), texts_.address, kAddressBackground, kAddressText);
+        drawPane(HexTextRect(s), texts_.hex, kHexBackground, kHexText);
+        drawPane(CharTextRect(s), texts_.chars, kCharBackground, kCharText);
         p.setClipping(false);
 
         const MirrorCell mirror = ComputeMirrorCell(s);
@@ -450,12 +474,7 @@ void QuadrelWidget::ComposeBackBuffer() {
                              mirror.rect.bottom - mirror.rect.top);
             p.fillRect(cell, ToColor(s.colors[fgSlot]));
             p.setPen(ToColor(s.colors[bgSlot]));
-            QString text;
-            for (const char* c = mirror.text; *c != '\0'; ++c) {
-                text += mirror.inHexPane ? QChar(static_cast<std::uint8_t>(*c))
-                                         : CharForByte(static_cast<std::uint8_t>(*c));
-            }
-            p.drawText(cell.left(), cell.top() + ascent_, text);
+            DrawCells(p, cell.left(), cell.top(), mirror.text, std::strlen(mirror.text));
         } else {
             const Outline outline = ComputeSelectionOutline(s);
             p.setPen(QPen(ToColor(s.colors[kSelectionFrame]), 1));

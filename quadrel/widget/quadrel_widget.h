@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPointer>
+#include <QRawFont>
 #include <QTimer>
 
 #include "platform/window_class.h"
@@ -56,6 +57,7 @@ class QuadrelWidget final : public QAbstractScrollArea,
     void OnBlink();
     QRect CaretRect() const;
     void ComposeBackBuffer();
+    void DrawCells(QPainter& p, int x, int top, const char* bytes, std::size_t count);
 
     Model model_;
     QPointer<QWidget> owner_;  // the parent recorded at creation; receives notifications
@@ -67,6 +69,10 @@ class QuadrelWidget final : public QAbstractScrollArea,
     int ascent_ = 0;
     int cellWidth_ = 8;
     int cellHeight_ = 16;
+    QRawFont rawFont_;
+    quint32 glyphOf_[256] = {};
+    QList<quint32> glyphIndexes_;
+    QList<QPointF> glyphPositions_;
 
     QImage back_;
     bool backValid_ = false;

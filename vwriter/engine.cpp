@@ -95,7 +95,10 @@ class Session {
     bool HasAt(FaultKind kind, std::uint32_t chunk) const {
         return device_.HasChunkFault(kind, cmd_, sub_, chunk);
     }
-    bool HasDataPhase() const { return cmd_ == 2 || cmd_ == 4 || (cmd_ == 3 && sub_ <= 4); }
+    bool HasDataPhase() const {
+        return (cmd_ == 2 && sub_ <= 3) || (cmd_ == 3 && sub_ != 3 && sub_ <= 4) ||
+               (cmd_ == 4 && sub_ == 0);
+    }
 
     void TraceFrame(int status, std::size_t reply) {
         if (trace_) trace_->Frame(cmd_, sub_, p1_, p2_, p3_, status, reply);

@@ -158,6 +158,38 @@ class WindowTest : public QObject {
         QCOMPARE(Profile().ReadInt("PartType", -99), 0);
     }
 
+    void everySeriesListsItsPartsInOrder() {
+        auto& w = Open();
+        auto* series = Combo(w, 1500);
+        auto* parts = Combo(w, 1501);
+        const auto ordered = cat::OrderedSeries(1);
+        QCOMPARE(series->count(), static_cast<int>(ordered.size()));
+        QCOMPARE(series->itemData(series->count() - 1).toInt(), 4);  // series 4 last
+        int listed = 0;
+        for (int position = 0; position < series->count(); ++position) {
+            QCOMPARE(series->itemData(position).toInt(), ordered[std::size_t(position)].series);
+            series->setCurrentIndex(position);
+            emit series->activated(position);
+            const auto expected = cat::OrderedParts(ordered[std::size_t(position)].series);
+            QCOMPARE(parts->count(), static_cast<int>(expected.size()));
+            for (int i = 0; i < parts->count(); ++i) {
+                QCOMPARE(parts->itemData(i).toInt(), expected[std::size_t(i)]);
+                QCOMPARE(parts->itemText(i), Utf8(cat::Part(expected[std::size_t(i)]).Name()));
+            }
+            // The first part is applied, and any other can be chosen.
+            QCOMPARE(w.bench().currentPart, expected.front());
+            const int last = parts->count() - 1;
+            parts->setCurrentIndex(last);
+            emit parts->activated(last);
+            QCOMPARE(w.bench().currentPart, expected.back());
+            if (quadrel_ != nullptr) {
+                QCOMPARE(w.codeBuffer().Capacity(), cat::Part(expected.back()).CodeSize());
+            }
+            listed += parts->count();
+        }
+        QCOMPARE(listed, static_cast<int>(cat::AllPartIndices().size()));
+    }
+
     void languageSwitchRetextsTheWindow() {
         auto& w = Open();
         auto* series = Combo(w, 1500);

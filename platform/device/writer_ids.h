@@ -14,6 +14,11 @@ inline constexpr std::uint16_t WRITER_ENUM_PID = 0x7A50;
 // Device-interface GUID; part of the upgrade's Go event name.
 inline constexpr const char* kWriterInterfaceGuid = "{6C1D8A3E-4B2F-4E57-9A1C-3F0B5D27E4C8}";
 
+// The firmware upgrade's Go event: "K7v190", two spaces, the interface GUID in braces.
+inline std::string GoEventName() {
+    return std::string("K7v190  ") + kWriterInterfaceGuid;
+}
+
 // Environment variable choosing the transport: "hid", or "vwriter:PATH".
 inline constexpr const char* kDeviceEnv = "TUNNIX_DEVICE";
 

@@ -168,6 +168,11 @@ TEST(DeviceWatch, UnplugAndReplugReachTheHandlerAndTheLink) {
     EXPECT_EQ(log.Events(),
               (std::vector<DeviceEvent>{DeviceEvent::RemoveComplete, DeviceEvent::Arrival}));
     EXPECT_TRUE(Link().connected());
+
+    dev.Stop();
+    ASSERT_TRUE(log.WaitFor(3));
+    EXPECT_FALSE(devwatch::IsWriterEnumerated());  // test machines have no real writer
+    EXPECT_EQ(log.Events().back(), DeviceEvent::RemoveComplete);
 }
 
 TEST(DeviceWatch, WriterNamesMatchIgnoringCase) {

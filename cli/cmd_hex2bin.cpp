@@ -34,7 +34,7 @@ int Run(const std::vector<std::string>& args) {
                      args[0].c_str(), static_cast<unsigned long long>(image.length));
         return 1;
     }
-    if (!proj::WriteFileReplacing(args[1], {image.bytes})) {
+    if (!proj::WriteFileReplacing(args[1], {image.bytes}, /*durable=*/false)) {
         std::fprintf(stderr, "writer-cli: cannot write %s\n", args[1].c_str());
         return 1;
     }

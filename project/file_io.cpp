@@ -65,7 +65,7 @@ FileContent ReadWholeFile(const std::string& path, std::uint64_t maxBytes) {
 }
 
 bool WriteFileReplacing(const std::string& path,
-                        std::initializer_list<std::span<const std::uint8_t>> pieces) {
+                        std::initializer_list<std::span<const std::uint8_t>> pieces, bool durable) {
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
@@ -73,7 +73,7 @@ bool WriteFileReplacing(const std::string& path,
     const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
     bool ok = ::fchmod(fd, mode) == 0;
     for (const auto& piece : pieces) ok = ok && WriteAll(fd, piece.data(), piece.size());
-    ok = ok && ::fsync(fd) == 0;
+    if (durable) ok = ok && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());

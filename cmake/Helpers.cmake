@@ -36,8 +36,12 @@ function(writer_add_fuzzer name)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
     if(ARG_CORPUS)
+      # New inputs go to a corpus in the build tree; the seeds in the source tree stay as they are.
+      set(work_corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
+      file(MAKE_DIRECTORY ${work_corpus})
       add_test(NAME ${name}_fuzz
-               COMMAND ${name} -max_total_time=${ARG_SECONDS} -rss_limit_mb=2048 ${ARG_CORPUS})
+               COMMAND ${name} -max_total_time=${ARG_SECONDS} -rss_limit_mb=2048 ${work_corpus}
+                       ${ARG_CORPUS})
       set_tests_properties(${name}_fuzz PROPERTIES LABELS "fuzz" TIMEOUT 600)
     endif()
   else()

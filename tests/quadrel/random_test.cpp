@@ -1,5 +1,6 @@
 // Thousands of random messages, keys, characters, clicks and scrolls; after each one the
 // control's invariants must hold and everything a paint reads must stay inside the buffer.
+#include <algorithm>
 #include <random>
 
 #include "tests/quadrel/model_fixture.h"
@@ -14,6 +15,11 @@ class RandomDriver {
 
     int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
 
+    int Near(int v) {
+        return static_cast<int>(
+            std::clamp<long long>(static_cast<long long>(v) + Pick(-2, 2), INT32_MIN, INT32_MAX));
+    }
+
     // Counts and indices cluster around the interesting edges: 0, the size, the capacity.
     int EdgyIndex() {
         const State& s = model_.state();
@@ -21,9 +27,9 @@ class RandomDriver {
             case 0:
                 return Pick(-3, 3);
             case 1:
-                return s.size + Pick(-2, 2);
+                return Near(s.size);
             case 2:
-                return s.capacity + Pick(-2, 2);
+                return Near(s.capacity);
             case 3:
                 return Pick(0, 300);
             case 4:

@@ -213,6 +213,7 @@ Device::Device() {
     std::lock_guard lock(mutex_);
     ResizeForPart();
     firmware_ = FirmwareFor(part_, false);
+    dirty_ = true;  // a new device is written out on its first commit
 }
 
 void Device::ResizeForPart() {

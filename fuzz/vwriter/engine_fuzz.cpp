@@ -10,7 +10,7 @@
 namespace {
 
 class MemoryPort final : public vw::Port {
-public:
+  public:
     MemoryPort(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
     bool ReadExact(std::uint8_t* buffer, std::size_t length) override {
         if (dropped_ || length > size_ - pos_) return false;
@@ -21,7 +21,7 @@ public:
     bool Write(const std::uint8_t*, std::size_t) override { return !dropped_; }
     void Drop() override { dropped_ = true; }
 
-private:
+  private:
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t pos_ = 0;

@@ -53,7 +53,8 @@ int LoadProject(model::Workbench& bench, const std::string& path,
         return kLoadFail;
     }
     const int p = info.partIndex;
-    if (p > cat::kMaxPartIndex || cat::Part(p).DeviceCode() == 0) {
+    // A part that has no device code, or no list entry to select, is not supported.
+    if (p > cat::kMaxPartIndex || cat::Part(p).DeviceCode() == 0 || !cat::Part(p).Exists()) {
         // Nothing changes: the record goes back to the part and buffer that are still selected,
         // so writer operations keep sending that part's device code.
         info = before;

@@ -1,0 +1,64 @@
+#!/bin/bash
+# writer-cli hex2bin and project show/build: outputs, log lines and exit statuses.
+set -u
+CLI=$1
+T=$(mktemp -d)
+trap 'rm -rf "$T"' EXIT
+fail=0
+check() {  # check NAME EXPECTED ACTUAL
+    if [ "$2" != "$3" ]; then
+        echo "FAIL $1: expected [$2] got [$3]"
+        fail=1
+    fi
+}
+
+# hex2bin: gap filled with FF, empty output without data records.
+printf ':0200020011AA41\r\n:00000001FF\r\n' > "$T/a.hex"
+"$CLI" hex2bin "$T/a.hex" "$T/a.bin"
+check "hex2bin status" 0 $?
+check "hex2bin bytes" "ffff11aa" "$(od -An -tx1 "$T/a.bin" | tr -d ' \n')"
+printf ':00000001FF\n' > "$T/e.hex"
+"$CLI" hex2bin "$T/e.hex" "$T/e.bin"
+check "hex2bin empty" 0 "$(stat -c %s "$T/e.bin")"
+"$CLI" hex2bin "$T/missing.hex" "$T/m.bin" 2>/dev/null
+check "hex2bin missing input" 1 $?
+
+# project build, then show: the fields come back.
+PART=$("$CLI" parts 2>/dev/null | awk '/^ +[0-9]+ /{print $1; exit}')
+head -c 100 /dev/zero | tr '\0' '\101' > "$T/app.bin"
+out=$("$CLI" project build --part "$PART" --load "$T/app.bin" --load-at 80 "$T/a.hex" --isp builtin \
+      --max-counter 77 --serial-enable 1 --serial-address 1F0 --serial-string SN --serial-number ABC -o "$T/p.qrx")
+check "build status" 0 $?
+check "build log" "Load file ... => OK !
+Load file ... => OK !
+Insert ISP-code ... => OK !
+Save *.QRX ... => OK !" "$out"
+json=$("$CLI" project show "$T/p.qrx" --json)
+check "show status" 0 $?
+for field in '"partIndex": '"$PART" '"maxCounter": 77' '"serialEnabled": 1' '"serialAddress": 496' \
+             '"serialString": "SN          "' '"serialNumber": 2748' '"apLength": 132' '"ispName": "Default"' \
+             '"sourceName": "a.hex"' '"formatKind": 5'; do
+    case "$json" in *"$field"*) ;; *) echo "FAIL show: no $field in $json"; fail=1 ;; esac
+done
+
+# A failing step prints its lines, writes nothing and exits with 1.
+out=$("$CLI" project build --part "$PART" --load "$T/none.bin" -o "$T/q.qrx")
+check "failed step status" 1 $?
+check "failed step log" "Load file ... => Fail !" "$out"
+[ -e "$T/q.qrx" ] && { echo "FAIL: file written after a failed step"; fail=1; }
+out=$("$CLI" project build --part "$PART" -o "$T/q.qrx")
+check "empty buffer status" 1 $?
+check "empty buffer log" "Code Buffer is empty !" "$out"
+"$CLI" project build --part "$PART" --option NO_SUCH=on -o "$T/q.qrx" 2>/dev/null
+check "unknown option status" 1 $?
+
+# A refused file: status 2 and the message as JSON.
+out=$("$CLI" project show "$T/app.bin" --json)
+check "refused status" 2 $?
+check "refused json" '{"error": 2002, "message": "This file is incompatible format and unable to open !"}' "$out"
+cp "$T/p.qrx" "$T/bad.qrx"
+printf 'X' | dd of="$T/bad.qrx" bs=1 seek=0 conv=notrunc 2>/dev/null
+out=$("$CLI" project show "$T/bad.qrx" --json)
+check "changed data json" '{"error": 2001, "message": "The file and the file content information is different, please inspect or contacts Corvane !"}' "$out"
+
+exit $fail

@@ -139,6 +139,7 @@ int main(int argc, char** argv) {
     window.ShowStatus();
     window.resize(720, 420);
     window.show();
+    window.activateWindow();
     control->setFocus();
 
     const QString scene = parser.value(QStringLiteral("scene"));

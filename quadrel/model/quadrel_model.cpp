@@ -353,6 +353,13 @@ void Model::PrepareLayout() {
 
 void Model::PlaceCaret(bool scroll) {
     if (scroll && s_.layoutStale) UpdateLayout();
+    if (s_.clientWidth <= 0 || s_.clientHeight <= 0) {
+        // Not laid out yet: there is no view to bring the caret into, and scrolling now would
+        // leave the first rows hidden once the control gets its size.
+        s_.caretShown = false;
+        if (scroll) host_.Repaint();
+        return;
+    }
     const CaretPoint p = CaretPlacementPoint(s_);
     if (s_.focused) {
         s_.caretX = p.x;

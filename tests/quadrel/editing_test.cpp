@@ -193,6 +193,20 @@ TEST_F(QuadrelModel, CaretScrollsIntoViewOnlyVertically) {
     EXPECT_EQ(S().firstColumn, 0);
 }
 
+TEST_F(QuadrelModel, NothingScrollsBeforeTheControlHasASize) {
+    MemoryHost h;
+    Model fresh(h);
+    std::vector<std::uint8_t> bytes(3000);
+    fresh.Message(QEM_SETDATA, reinterpret_cast<WPARAM>(bytes.data()), 3000);
+    fresh.Message(QEM_FONTHEIGHT, 14, 0);
+    EXPECT_EQ(fresh.state().firstRow, 0);
+    fresh.SetClientSize(600, 300);
+    fresh.PrepareLayout();
+    EXPECT_EQ(fresh.state().firstRow, 0);
+    fresh.KeyDown(Key::kEnd, true, false);
+    EXPECT_GT(fresh.state().firstRow, 0);
+}
+
 TEST_F(QuadrelModel, FocusShowsTheCaretOnlyWhileInView) {
     model.SetClientSize(200, 64);
     SetCount(200);

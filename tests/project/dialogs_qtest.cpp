@@ -120,6 +120,23 @@ class DialogsTest : public QObject {
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
     }
 
+    // With WRITER_SHOTS set, pictures of the dialogs for a look at their layout.
+    void pictures() {
+        const QString dir = qEnvironmentVariable("WRITER_SHOTS");
+        if (dir.isEmpty()) QSKIP("WRITER_SHOTS not set");
+        app::Profile profile(QStringLiteral("dialogs-test"));
+        SelectAreaDialog area(0x6A00);
+        CustomSettingDialog custom(0x05, "LINE-7");
+        InsertIspDialog isp(profile);
+        for (auto [dialog, name] : {std::pair<QDialog*, const char*>{&area, "select-area"},
+                                    {&custom, "custom-setting"},
+                                    {&isp, "insert-isp"}}) {
+            dialog->show();
+            QVERIFY(dialog->grab().save(dir + u'/' + QString::fromLatin1(name) +
+                                        QStringLiteral(".png")));
+        }
+    }
+
     void filtersShowTheFamiliarTexts() {
         QCOMPARE(NameFilter("Support Format(*.bin;*.hex;*.qrx)", "*.bin;*.hex;*.qrx"),
                  QStringLiteral("Support Format(*.bin;*.hex;*.qrx) (*.bin *.hex *.qrx)"));

@@ -16,7 +16,7 @@ namespace {
 
 constexpr const char* kHelp =
     "usage: vwriter [--socket PATH] [--part INDEX] [--state FILE] [--trace FILE]\n"
-    "               [--fault SPEC]... [--usb-timing] [--firmware current|old]\n"
+    "               [--fault FAULT]... [--usb-timing] [--firmware current|old]\n"
     "               [--reenumerate-ms N]\n"
     "       vwriter --ids\n"
     "       vwriter ctl [--socket PATH] COMMAND [ARG]\n"
@@ -30,7 +30,7 @@ constexpr const char* kHelp =
     "  --state FILE       keep the whole device (chip, options, firmware, off-line store,\n"
     "                     counters) in FILE across restarts\n"
     "  --trace FILE       append one JSON object a line for every frame and data phase\n"
-    "  --fault SPEC       inject a fault, KIND:CMD/SUB[@N], N counting chunks from 1:\n"
+    "  --fault FAULT      inject a fault, KIND:CMD/SUB[@N], N counting chunks from 1:\n"
     "                     status0 noreply shortreply ack0@N noack@N shortread@N result0\n"
     "                     lie drop@N\n"
     "  --usb-timing       pace transfers as full-speed HID (one 64-byte report per ms)\n"
@@ -39,7 +39,7 @@ constexpr const char* kHelp =
     "  --reenumerate-ms N how long the device stays away when it restarts (default 300)\n"
     "  --ids              print the writer's USB ids and interface GUID\n"
     "\n"
-    "ctl commands: state | part INDEX | fault SPEC | clear-faults | run N (stand-alone\n"
+    "ctl commands: state | part INDEX | fault FAULT | clear-faults | run N (stand-alone\n"
     "programming of N chips) | firmware current|old | unplug | plug | quit\n";
 
 vw::Daemon* gDaemon = nullptr;

@@ -113,7 +113,7 @@ TEST(WriterFaults, DroppedConnectionFailsAtOnceAndTheWriterComesBack) {
     EXPECT_EQ(link.Command(0, 1, cat::Part(1).DeviceCode()), 1);
 }
 
-TEST(WriterFaults, MalformedFaultSpecsAreRefused) {
+TEST(WriterFaults, MalformedFaultsAreRefused) {
     VWriter dev;
     for (const char* bad : {"ack0:2/0@0", "status0:2/0@3", "lie:256/0", "nosuch:1/1", "drop:2",
                             "drop:2/0@", "ack0:2/0@x"}) {

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 
 namespace proj {
 namespace {
@@ -66,16 +67,23 @@ FileContent ReadWholeFile(const std::string& path, std::uint64_t maxBytes) {
 
 bool WriteFileReplacing(const std::string& path,
                         std::initializer_list<std::span<const std::uint8_t>> pieces, bool durable) {
-    std::string temp = path + ".XXXXXX";
+    // Through a symbolic link the file it points to is replaced, not the link.
+    std::string target = path;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+        const auto resolved = std::filesystem::weakly_canonical(path, ec);
+        if (!ec) target = resolved.string();
+    }
+    std::string temp = target + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
     struct stat st {};
-    const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
+    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
     bool ok = ::fchmod(fd, mode) == 0;
     for (const auto& piece : pieces) ok = ok && WriteAll(fd, piece.data(), piece.size());
     if (durable) ok = ok && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());
     return ok;
 }

@@ -340,7 +340,12 @@ void QuadrelWidget::keyPressEvent(QKeyEvent* e) {
         for (QChar c : e->text()) model_.Char(CodeForTyped(c.unicode()));
     }
     Sync();
-    e->accept();
+    // The menu key still opens the context menu, which Qt only does for an unaccepted press.
+    if (e->key() == Qt::Key_Menu) {
+        e->ignore();
+    } else {
+        e->accept();
+    }
 }
 
 void QuadrelWidget::focusInEvent(QFocusEvent* e) {

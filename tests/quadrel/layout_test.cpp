@@ -72,16 +72,6 @@ TEST_F(QuadrelModel, WideRowsInATallWindowComposeEverythingVisible) {
     EXPECT_EQ(t.address.substr(18, 18), "0000000000000100h\n");
 }
 
-TEST_F(QuadrelModel, EmptyControlComposesNothing) {
-    PaneTexts t;
-    t.hex = "stale";
-    ComposePaneTexts(S(), t);
-    EXPECT_TRUE(t.address.empty());
-    EXPECT_TRUE(t.hex.empty());
-    EXPECT_FALSE(ComputeMirrorCell(S()).present);
-    EXPECT_EQ(ComputeSelectionOutline(S()).count, 0);
-}
-
 TEST_F(QuadrelModel, HitTestMapsCellsToBytePaneAndNibble) {
     SetCount(40);
     model.PrepareLayout();
@@ -114,12 +104,6 @@ TEST_F(QuadrelModel, HitTestMapsCellsToBytePaneAndNibble) {
     EXPECT_EQ(h.caret, 32);
     h = HitTest(S(), 100, -15);  // less than a row above: truncation keeps row 0
     EXPECT_EQ(h.caret / 16, 0);
-}
-
-TEST_F(QuadrelModel, HitTestOnEmptyDataLandsOnZero) {
-    model.PrepareLayout();
-    const Hit h = HitTest(S(), 500, 300);
-    EXPECT_EQ(h.caret, 0);
 }
 
 TEST_F(QuadrelModel, MirrorCellSitsInTheInactivePane) {

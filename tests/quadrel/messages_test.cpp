@@ -290,20 +290,5 @@ TEST_F(QuadrelModel, ColorsAreReadAndWrittenByMask) {
     Send(QEM_COLORS, 0, 0);  // no record: nothing happens
 }
 
-TEST_F(QuadrelModel, FontHeightIsStoredAndRemeasured) {
-    const int before = host.measures;
-    EXPECT_EQ(Send(QEM_FONTHEIGHT, 14), 14);
-    EXPECT_GT(host.measures, before);
-    EXPECT_EQ(Send(QEM_FONTHEIGHT, static_cast<WPARAM>(-12)), -12);
-    EXPECT_EQ(Send(QEM_FONTHEIGHT, 99, 1), -12);
-}
-
-TEST_F(QuadrelModel, UnknownMessagesAndCommandsReturnZeroAndChangeNothing) {
-    SetCount(5);
-    EXPECT_EQ(Send(WM_USER + 15, 1, 1), 0);
-    EXPECT_EQ(Send(WM_COMMAND, 0xE124), 0);
-    EXPECT_EQ(S().size, 5);
-}
-
 }  // namespace
 }  // namespace quadrel::test

@@ -91,8 +91,8 @@ bool DeviceWatcher::Start() {
     if (::pipe(stopPipe_) != 0) return false;
 
     const std::filesystem::path sock(socketPath_);
-    std::string dir = sock.parent_path().string();
-    if (dir.empty()) dir = ".";
+    const std::string dir =
+        sock.has_parent_path() ? sock.parent_path().string() : std::string(1, '.');
     inotifyFd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (inotifyFd_ >= 0) {
         watchDescriptor_ = inotify_add_watch(inotifyFd_, dir.c_str(),

@@ -259,6 +259,15 @@ class QuadrelWidgetTest : public QObject {
         Click(control_, At(HexCol(5), 0), Qt::ShiftModifier);
         QCOMPARE(Selection().start, 1);
         QCOMPARE(Selection().end, 5);
+
+        // The same drag in the character pane, ending left of the panes' gap.
+        SendMouse(control_, QEvent::MouseButtonPress, At(CharCol(2), 0), Qt::LeftButton);
+        SendMouse(control_, QEvent::MouseMove, At(CharCol(5), 1), Qt::LeftButton);
+        SendMouse(control_, QEvent::MouseButtonRelease, At(CharCol(5), 1), Qt::NoButton);
+        QCOMPARE(Selection().start, 2);
+        QCOMPARE(Selection().end, 21);
+        QTest::keyClicks(control_, "k");  // typed as a character, not a digit
+        QCOMPARE(Bytes()[21], std::uint8_t{'k'});
     }
 
     void clicksWithNoData() {

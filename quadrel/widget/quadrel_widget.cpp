@@ -403,12 +403,16 @@ void QuadrelWidget::wheelEvent(QWheelEvent* e) {
 }
 
 void QuadrelWidget::contextMenuEvent(QContextMenuEvent* e) {
+    e->accept();
     MenuItem items[kMenuItemCount];
     model_.ContextMenu(items);
-    QMenu menu(this);
+    // Built anew each time. It runs its own event loop, in which the parent may destroy this
+    // control (and the menu with it), so both are watched.
+    const QPointer<QuadrelWidget> alive(this);
+    const QPointer<QMenu> menu = new QMenu(this);
     for (int i = 0; i < kMenuItemCount; ++i) {
-        if (i == 4) menu.addSeparator();
-        QAction* action = menu.addAction(QString::fromLatin1(items[i].text));
+        if (i == 4) menu->addSeparator();
+        QAction* action = menu->addAction(QString::fromLatin1(items[i].text));
         action->setData(items[i].command);
         action->setEnabled(items[i].enabled);
     }
@@ -420,12 +424,11 @@ void QuadrelWidget::contextMenuEvent(QContextMenuEvent* e) {
             s.caretShown ? QPoint(s.caretX, s.caretY + s.cellHeight) : QPoint(0, 0);
         at = viewport()->mapToGlobal(local);
     }
-    QAction* chosen = menu.exec(at);
-    if (chosen != nullptr) {
-        WindowProc(WM_COMMAND, MakeWParam(static_cast<std::uint16_t>(chosen->data().toUInt()), 0),
-                   0);
-    }
-    e->accept();
+    QAction* chosen = menu->exec(at);
+    if (alive == nullptr) return;
+    const int command = chosen != nullptr ? static_cast<int>(chosen->data().toUInt()) : -1;
+    delete menu.data();
+    if (command >= 0) WindowProc(WM_COMMAND, MakeWParam(static_cast<std::uint16_t>(command), 0), 0);
 }
 
 void QuadrelWidget::ComposeBackBuffer() {

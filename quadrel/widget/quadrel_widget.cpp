@@ -302,10 +302,18 @@ void QuadrelWidget::OnScrollAction(bool vertical, int action) {
 
 bool QuadrelWidget::event(QEvent* e) {
     if (e->type() == QEvent::ShortcutOverride) {
-        // Every key belongs to the control while it has the focus, so window shortcuts
-        // (Ctrl+C, Delete, Escape, ...) do not take them away.
+        // Keys the control acts on stay with it rather than triggering a window shortcut
+        // (Delete, Escape, Ctrl+C, ...); other Ctrl combinations and function keys remain the
+        // window's.
         auto* key = static_cast<QKeyEvent*>(e);
-        if (!(key->modifiers() & Qt::AltModifier)) {
+        const Qt::KeyboardModifiers mods = key->modifiers();
+        const int k = key->key();
+        const bool functionKey = k >= Qt::Key_F1 && k <= Qt::Key_F35;
+        const bool ctrlKey = k == Qt::Key_A || k == Qt::Key_C || k == Qt::Key_V || k == Qt::Key_X ||
+                             k == Qt::Key_Home || k == Qt::Key_End;
+        const bool ours =
+            !(mods & Qt::AltModifier) && ((mods & Qt::ControlModifier) ? ctrlKey : !functionKey);
+        if (ours) {
             e->accept();
             return true;
         }

@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -433,6 +434,20 @@ class QuadrelWidgetTest : public QObject {
         edit->setFocus();
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(dialog.result(), static_cast<int>(QDialog::Accepted));
+    }
+
+    void windowShortcutsGetOnlyTheKeysTheControlLeaves() {
+        SetBytes({1, 2, 3});
+        int opened = 0, deleted = 0;
+        auto* open = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), parent_);
+        auto* del = new QShortcut(QKeySequence(Qt::Key_Delete), parent_);
+        connect(open, &QShortcut::activated, [&opened] { ++opened; });
+        connect(del, &QShortcut::activated, [&deleted] { ++deleted; });
+        Key(Qt::Key_O, Qt::ControlModifier);
+        Key(Qt::Key_Delete);
+        QCOMPARE(opened, 1);
+        QCOMPARE(deleted, 0);
+        QCOMPARE(Bytes().size(), std::size_t{2});
     }
 
     void wheelScrollsOnePagePerNotch() {

@@ -450,6 +450,23 @@ class QuadrelWidgetTest : public QObject {
         QCOMPARE(Bytes().size(), std::size_t{2});
     }
 
+    void fontHeightFollowsTheSignConvention() {
+        // Positive: the cell (row) height; negative: the character height, so rows are taller.
+        QCOMPARE(Send(QEM_FONTHEIGHT, 20), LRESULT{20});
+        const int cellRow = CellOf(control_).h;
+        QVERIFY2(cellRow <= 20 && cellRow >= 16, qPrintable(QString::number(cellRow)));
+        QCOMPARE(Send(QEM_FONTHEIGHT, static_cast<WPARAM>(-20)), LRESULT{-20});
+        const int charRow = CellOf(control_).h;
+        QVERIFY2(charRow > 20, qPrintable(QString::number(charRow)));
+        QCOMPARE(Send(QEM_FONTHEIGHT, 0, 1), LRESULT{-20});
+        // The rows of a paint follow the new height.
+        auto* area = qobject_cast<QAbstractScrollArea*>(control_);
+        std::vector<std::uint8_t> bytes(4096);
+        SetBytes(bytes);
+        QCOMPARE(area->verticalScrollBar()->pageStep(),
+                 (area->viewport()->height() + charRow - 1) / charRow);
+    }
+
     void wheelScrollsOnePagePerNotch() {
         std::vector<std::uint8_t> bytes(4096);
         SetBytes(bytes);

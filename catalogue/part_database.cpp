@@ -9,16 +9,16 @@ int FieldSpec::Shift() const { return mask == 0 ? 0 : std::countr_zero(mask); }
 std::optional<FieldSpec> ParseFieldSpec(std::string_view text) {
     const auto fields = SplitFields(text, "|");
     if (fields.size() < 2) return std::nullopt;
-    FieldSpec spec;
-    spec.byteIndex = static_cast<std::uint8_t>(ParseNumber(fields[0]));
-    spec.mask = ParseNumber(fields[1]);
-    return spec;
+    FieldSpec field;
+    field.byteIndex = static_cast<std::uint8_t>(ParseNumber(fields[0]));
+    field.mask = ParseNumber(fields[1]);
+    return field;
 }
 
 std::vector<FieldSpec> ParseFieldSpecList(std::string_view text) {
     std::vector<FieldSpec> specs;
     for (auto item : SplitFields(text, ",")) {
-        if (auto spec = ParseFieldSpec(item)) specs.push_back(*spec);
+        if (auto field = ParseFieldSpec(item)) specs.push_back(*field);
     }
     return specs;
 }

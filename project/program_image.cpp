@@ -128,9 +128,9 @@ int ChooseIspSpace(std::span<const std::uint32_t> spaceValues, std::size_t codeL
 }
 
 void ApplyIspBootBits(ProjectInfo& info, std::string_view clearBitsKey) {
-    for (const cat::FieldSpec& spec : cat::ParseFieldSpecList(clearBitsKey)) {
-        if (spec.byteIndex < info.optionBytes.size()) {
-            info.optionBytes[spec.byteIndex] &= static_cast<std::uint8_t>(~spec.mask);
+    for (const cat::FieldSpec& field : cat::ParseFieldSpecList(clearBitsKey)) {
+        if (field.byteIndex < info.optionBytes.size()) {
+            info.optionBytes[field.byteIndex] &= static_cast<std::uint8_t>(~field.mask);
         }
     }
     info.autoSteps |= AUTO_WRITE_OPTION;

@@ -43,40 +43,40 @@ std::uint32_t ReadOptionWord(std::span<const std::uint8_t> bytes, std::size_t by
     return word;
 }
 
-std::uint32_t ReadOptionField(std::span<const std::uint8_t> bytes, const cat::FieldSpec& spec) {
-    return ReadOptionWord(bytes, spec.byteIndex) & spec.mask;
+std::uint32_t ReadOptionField(std::span<const std::uint8_t> bytes, const cat::FieldSpec& field) {
+    return ReadOptionWord(bytes, field.byteIndex) & field.mask;
 }
 
-void WriteOptionField(std::span<std::uint8_t> bytes, const cat::FieldSpec& spec,
+void WriteOptionField(std::span<std::uint8_t> bytes, const cat::FieldSpec& field,
                       std::uint32_t value) {
     const std::uint32_t word =
-        (ReadOptionWord(bytes, spec.byteIndex) & ~spec.mask) | (value & spec.mask);
+        (ReadOptionWord(bytes, field.byteIndex) & ~field.mask) | (value & field.mask);
     for (std::size_t k = 0; k < 4; ++k) {
-        const std::size_t at = std::size_t{spec.byteIndex} + k;
+        const std::size_t at = std::size_t{field.byteIndex} + k;
         if (at < bytes.size()) bytes[at] = static_cast<std::uint8_t>(word >> (8 * k));
     }
 }
 
-std::uint32_t IspPositionFromWord(std::uint32_t word, const cat::FieldSpec& spec) {
-    if (spec.mask == kSplitIspMask) {
+std::uint32_t IspPositionFromWord(std::uint32_t word, const cat::FieldSpec& field) {
+    if (field.mask == kSplitIspMask) {
         const std::uint32_t low = (word >> 5) & 0x07;
         const std::uint32_t high = (word >> 1) & 0x01;
         return 15 - (low + 8 * high);
     }
-    return (~word & spec.mask) >> spec.Shift();
+    return (~word & field.mask) >> field.Shift();
 }
 
-void WriteIspPosition(std::span<std::uint8_t> bytes, const cat::FieldSpec& spec, int position) {
+void WriteIspPosition(std::span<std::uint8_t> bytes, const cat::FieldSpec& field, int position) {
     const auto pos = static_cast<std::uint32_t>(position);
-    if (spec.mask == kSplitIspMask) {
-        if (spec.byteIndex >= bytes.size()) return;
-        std::uint8_t& b = bytes[spec.byteIndex];
+    if (field.mask == kSplitIspMask) {
+        if (field.byteIndex >= bytes.size()) return;
+        std::uint8_t& b = bytes[field.byteIndex];
         std::uint8_t v = static_cast<std::uint8_t>((~(pos << 5) & 0xE0) | (b & 0x1D));
         if (pos < 8) v |= 0x02;
         b = v;
         return;
     }
-    WriteOptionField(bytes, spec, ~pos << spec.Shift());
+    WriteOptionField(bytes, field, ~pos << field.Shift());
 }
 
 std::string HalfKLabel(std::int64_t halfKCount) {
@@ -150,8 +150,8 @@ std::uint32_t OptionPanel::IspSize() const {
 }
 
 std::uint32_t OptionPanel::IapMask() const {
-    const auto spec = part().Field(cat::key::kIapField);
-    return spec ? spec->mask : 0;
+    const auto field = part().Field(cat::key::kIapField);
+    return field ? field->mask : 0;
 }
 
 bool OptionPanel::IapWithoutHalfK() const {
@@ -175,20 +175,20 @@ void OptionPanel::FillIspList() {
 }
 
 void OptionPanel::ShowIspField() {
-    const auto spec = part().Field(cat::key::kIspField);
-    if (!isp.enabled || !spec) return;
-    const auto position = IspPositionFromWord(ReadOptionWord(bytes(), spec->byteIndex), *spec);
+    const auto field = part().Field(cat::key::kIspField);
+    if (!isp.enabled || !field) return;
+    const auto position = IspPositionFromWord(ReadOptionWord(bytes(), field->byteIndex), *field);
     // A position beyond the list leaves it without a selection.
     isp.Select(static_cast<int>(position));
     OnIspChanged();
 }
 
 void OptionPanel::ComposeIspField() {
-    const auto spec = part().Field(cat::key::kIspField);
-    if (!isp.enabled || !spec) return;
+    const auto field = part().Field(cat::key::kIspField);
+    if (!isp.enabled || !field) return;
     // Nothing selected (bytes that decoded beyond the list): the field keeps its bits.
     if (!isp.HasSelection()) return;
-    WriteIspPosition(bytes(), *spec, isp.Selected());
+    WriteIspPosition(bytes(), *field, isp.Selected());
 }
 
 void OptionPanel::ShowIspRange() {
@@ -229,15 +229,15 @@ void OptionPanel::FillIapList() {
 }
 
 void OptionPanel::ShowIapField() {
-    const auto spec = part().Field(cat::key::kIapField);
-    if (!iap.enabled || !spec) return;
-    const std::uint32_t a = ReadOptionWord(bytes(), spec->byteIndex);
+    const auto field = part().Field(cat::key::kIapField);
+    if (!iap.enabled || !field) return;
+    const std::uint32_t a = ReadOptionWord(bytes(), field->byteIndex);
     const std::int64_t free = std::int64_t{part().CodeSize()} - IspSize();
     std::int64_t iapBytes = 0;
-    if (spec->mask == kEvenPageMask) {
+    if (field->mask == kEvenPageMask) {
         if ((a & kEvenPageMask) != kEvenPageMask) iapBytes = free - ((a & 0xFF) >> 1) * 512;
     } else {
-        iapBytes = free - std::int64_t{a & spec->mask} * 256;
+        iapBytes = free - std::int64_t{a & field->mask} * 256;
     }
     // Floor division, so that a page above the free space gives a negative position.
     std::int64_t position = iapBytes >= 0 ? iapBytes >> 9 : -1 - ((-iapBytes - 1) >> 9);
@@ -248,14 +248,14 @@ void OptionPanel::ShowIapField() {
 }
 
 void OptionPanel::ComposeIapField() {
-    const auto spec = part().Field(cat::key::kIapField);
-    if (!iap.enabled || !spec) return;
+    const auto field = part().Field(cat::key::kIapField);
+    if (!iap.enabled || !field) return;
     // Nothing selected (bytes that decoded beyond the list): the field keeps its bits.
     if (!iap.HasSelection()) return;
     std::int64_t r = std::int64_t{part().CodeSize()} - IspSize();
     const std::int64_t pos = iap.Selected();
     std::int64_t page = 0;
-    if (spec->mask == kEvenPageMask) {
+    if (field->mask == kEvenPageMask) {
         if (r == kFullSpace) {
             r = pos == 0 ? kFullSpace : 0xFE00 - pos * 512;
         } else {
@@ -265,9 +265,9 @@ void OptionPanel::ComposeIapField() {
         if (page == 256) page = 255;
     } else {
         page = (r - pos * 512) >> 8;
-        if (page == 256 && spec->mask <= 0xFF) page = 255;
+        if (page == 256 && field->mask <= 0xFF) page = 255;
     }
-    WriteOptionField(bytes(), *spec, static_cast<std::uint32_t>(page));
+    WriteOptionField(bytes(), *field, static_cast<std::uint32_t>(page));
 }
 
 void OptionPanel::ShowIapRange() {
@@ -489,9 +489,9 @@ void OptionPanel::ShowChipOptions(std::span<const std::uint8_t> chipBytes) {
     std::int64_t chipIspSize = 0;
     if (ispNow.enabled) {
         ispNow.text.clear();
-        if (const auto spec = p.Field(cat::key::kIspField)) {
+        if (const auto field = p.Field(cat::key::kIspField)) {
             const auto position =
-                static_cast<int>(IspPositionFromWord(ReadOptionWord(b, spec->byteIndex), *spec));
+                static_cast<int>(IspPositionFromWord(ReadOptionWord(b, field->byteIndex), *field));
             // Beyond the list: no text, and the chip's ISP size counts as 0.
             ispNow.text = isp.Text(position);
             chipIspSize = isp.Value(position);
@@ -500,13 +500,13 @@ void OptionPanel::ShowChipOptions(std::span<const std::uint8_t> chipBytes) {
 
     if (iapNow.enabled) {
         iapNow.text.clear();
-        if (const auto spec = p.Field(cat::key::kIapField)) {
-            const std::uint32_t a = ReadOptionWord(b, spec->byteIndex);
+        if (const auto field = p.Field(cat::key::kIapField)) {
+            const std::uint32_t a = ReadOptionWord(b, field->byteIndex);
             const std::int64_t free = std::int64_t{p.CodeSize()} - chipIspSize;
             std::int64_t iapBytes = 0;
-            if ((a & spec->mask) != spec->mask) {
-                iapBytes = spec->mask == kEvenPageMask ? free - ((a & 0xFF) >> 1) * 512
-                                                       : free - std::int64_t{a & spec->mask} * 256;
+            if ((a & field->mask) != field->mask) {
+                iapBytes = field->mask == kEvenPageMask ? free - ((a & 0xFF) >> 1) * 512
+                                                       : free - std::int64_t{a & field->mask} * 256;
             }
             // A page above the code space is no size at all: the text stays blank.
             if (iapBytes >= 0) iapNow.text = HalfKLabel(iapBytes >> 9);

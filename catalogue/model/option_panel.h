@@ -37,14 +37,14 @@ inline constexpr int kNowLabelLast = 1620;
 
 // A 32-bit little-endian word of the option area read or written under a mask.
 std::uint32_t ReadOptionWord(std::span<const std::uint8_t> bytes, std::size_t byteIndex);
-std::uint32_t ReadOptionField(std::span<const std::uint8_t> bytes, const cat::FieldSpec& spec);
+std::uint32_t ReadOptionField(std::span<const std::uint8_t> bytes, const cat::FieldSpec& field);
 // Changes only the bits under the mask; `value` is placed as given (not shifted).
-void WriteOptionField(std::span<std::uint8_t> bytes, const cat::FieldSpec& spec,
+void WriteOptionField(std::span<std::uint8_t> bytes, const cat::FieldSpec& field,
                       std::uint32_t value);
 
 // ISP list position stored in / read from an IspField (plain masks and the split mask 0xE2).
-std::uint32_t IspPositionFromWord(std::uint32_t word, const cat::FieldSpec& spec);
-void WriteIspPosition(std::span<std::uint8_t> bytes, const cat::FieldSpec& spec, int position);
+std::uint32_t IspPositionFromWord(std::uint32_t word, const cat::FieldSpec& field);
+void WriteIspPosition(std::span<std::uint8_t> bytes, const cat::FieldSpec& field, int position);
 
 // "%.1f K" of k * 0.5.
 std::string HalfKLabel(std::int64_t halfKCount);

@@ -15,9 +15,9 @@ using model_test::WorkbenchTest;
 
 TEST(OptionWord, FieldWiderThanAByteSpansTheNextBytesAndKeepsTheRest) {
     std::array<std::uint8_t, 4> bytes{0x11, 0x22, 0xF3, 0x44};
-    const cat::FieldSpec spec{1, 0x0FFF};
-    EXPECT_EQ(model::ReadOptionField(bytes, spec), 0x322u);
-    model::WriteOptionField(bytes, spec, 0xABC);
+    const cat::FieldSpec field{1, 0x0FFF};
+    EXPECT_EQ(model::ReadOptionField(bytes, field), 0x322u);
+    model::WriteOptionField(bytes, field, 0xABC);
     EXPECT_EQ(bytes, (std::array<std::uint8_t, 4>{0x11, 0xBC, 0xFA, 0x44}));
 }
 
@@ -29,21 +29,21 @@ TEST(OptionWord, ReadingPastTheAreaSeesErasedBytesAndWritingStopsAtItsEnd) {
 }
 
 TEST(IspEncoding, PlainMaskStoresTheComplementOfThePosition) {
-    const cat::FieldSpec spec{0, 0x30};
+    const cat::FieldSpec field{0, 0x30};
     for (int pos = 0; pos < 4; ++pos) {
         std::array<std::uint8_t, 4> bytes{0xC5, 0xFF, 0xFF, 0xFF};
-        WriteIspPosition(bytes, spec, pos);
+        WriteIspPosition(bytes, field, pos);
         EXPECT_EQ(bytes[0] & 0x30, (~pos << 4) & 0x30) << pos;
         EXPECT_EQ(bytes[0] & ~0x30 & 0xFF, 0xC5) << "bits outside the mask changed";
-        EXPECT_EQ(IspPositionFromWord(ReadOptionWord(bytes, 0), spec), static_cast<unsigned>(pos));
+        EXPECT_EQ(IspPositionFromWord(ReadOptionWord(bytes, 0), field), static_cast<unsigned>(pos));
     }
     std::array<std::uint8_t, 4> none{0xFF, 0xFF, 0xFF, 0xFF};
-    WriteIspPosition(none, spec, 3);
+    WriteIspPosition(none, field, 3);
     EXPECT_EQ(none[0], 0xCF);  // position 3 stores 0b00
 }
 
 TEST(IspEncoding, SplitMaskCarriesBitThreeInBitOne) {
-    const cat::FieldSpec spec{0, 0xE2};
+    const cat::FieldSpec field{0, 0xE2};
     struct Case {
         int pos;
         std::uint8_t bits;  // byte & 0xE2
@@ -51,15 +51,15 @@ TEST(IspEncoding, SplitMaskCarriesBitThreeInBitOne) {
     for (const Case c :
          {Case{0, 0xE2}, Case{15, 0x00}, Case{8, 0xE0}, Case{7, 0x02}, Case{1, 0xC2}}) {
         std::array<std::uint8_t, 4> bytes{0xFF, 0xFF, 0xFF, 0xFF};
-        WriteIspPosition(bytes, spec, c.pos);
+        WriteIspPosition(bytes, field, c.pos);
         EXPECT_EQ(bytes[0] & 0xE2, c.bits) << c.pos;
         EXPECT_EQ(bytes[0] & 0x1D, 0x1D) << c.pos;
     }
     for (int pos = 0; pos < 16; ++pos) {
         std::array<std::uint8_t, 4> bytes{0x00, 0x00, 0x00, 0x00};
-        WriteIspPosition(bytes, spec, pos);
+        WriteIspPosition(bytes, field, pos);
         EXPECT_EQ(bytes[0] & 0x1D, 0) << "bits outside the field changed";
-        EXPECT_EQ(IspPositionFromWord(ReadOptionWord(bytes, 0), spec), static_cast<unsigned>(pos));
+        EXPECT_EQ(IspPositionFromWord(ReadOptionWord(bytes, 0), field), static_cast<unsigned>(pos));
     }
 }
 

@@ -206,8 +206,8 @@ TEST_F(FileActions, IspInsertionPicksTheSpaceAndSetsTheBootBits) {
     EXPECT_EQ(bench.info.ispLength, 0x700);
     EXPECT_EQ(bench.info.IspName(), "isp.bin");
     EXPECT_EQ(bench.info.autoSteps, 0x1F);
-    for (const auto& spec : cat::ParseFieldSpecList(*p.Text(cat::key::kIspClearBits))) {
-        EXPECT_EQ(bench.info.optionBytes[spec.byteIndex] & spec.mask, 0u);
+    for (const auto& field : cat::ParseFieldSpecList(*p.Text(cat::key::kIspClearBits))) {
+        EXPECT_EQ(bench.info.optionBytes[field.byteIndex] & field.mask, 0u);
     }
     EXPECT_NE(bench.info.optionBytes, before);
 

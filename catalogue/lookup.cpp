@@ -82,8 +82,12 @@ std::string ChooseLanguageVariant(std::string_view text, int languageId) {
     return std::string(fields.front());
 }
 
-int LanguageID() { return g_languageId.load(); }
-void SetLanguageID(int languageId) { g_languageId.store(languageId); }
+int LanguageID() {
+    return g_languageId.load();
+}
+void SetLanguageID(int languageId) {
+    g_languageId.store(languageId);
+}
 void InitLanguageFromProductInfo() {
     SetLanguageID(static_cast<int>(LookupNumber(kProductInfo, 0x0002)));
 }
@@ -122,6 +126,8 @@ std::uint16_t ParseProjectVersion(std::optional<std::string_view> versionText) {
     return static_cast<std::uint16_t>(high << 8 | low);
 }
 
-std::uint16_t ProjectVersion() { return ParseProjectVersion(LookupText(kProductInfo, 0x0001)); }
+std::uint16_t ProjectVersion() {
+    return ParseProjectVersion(LookupText(kProductInfo, 0x0001));
+}
 
 }  // namespace cat

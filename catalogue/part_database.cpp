@@ -4,7 +4,9 @@
 
 namespace cat {
 
-int FieldSpec::Shift() const { return mask == 0 ? 0 : std::countr_zero(mask); }
+int FieldSpec::Shift() const {
+    return mask == 0 ? 0 : std::countr_zero(mask);
+}
 
 std::optional<FieldSpec> ParseFieldSpec(std::string_view text) {
     const auto fields = SplitFields(text, "|");
@@ -58,8 +60,12 @@ bool Part::Exists() const {
     return name && !name->empty();
 }
 
-std::optional<std::string_view> Part::Text(std::uint16_t k) const { return LookupText(table(), k); }
-std::uint32_t Part::Number(std::uint16_t k) const { return LookupNumber(table(), k); }
+std::optional<std::string_view> Part::Text(std::uint16_t k) const {
+    return LookupText(table(), k);
+}
+std::uint32_t Part::Number(std::uint16_t k) const {
+    return LookupNumber(table(), k);
+}
 
 std::optional<FieldSpec> Part::Field(std::uint16_t k) const {
     const auto text = Text(k);
@@ -71,9 +77,13 @@ std::vector<Choice> Part::Choices(std::uint16_t k) const {
     return text ? ParseChoiceList(*text) : std::vector<Choice>{};
 }
 
-std::string Part::Name() const { return std::string(Text(key::kName).value_or("")); }
+std::string Part::Name() const {
+    return std::string(Text(key::kName).value_or(""));
+}
 
-std::uint32_t Part::CodeSize() const { return Number(key::kCodeSize); }
+std::uint32_t Part::CodeSize() const {
+    return Number(key::kCodeSize);
+}
 
 std::uint32_t Part::MaxLoadSize() const {
     const auto text = Text(key::kCodeSize);

@@ -76,7 +76,7 @@ std::vector<std::uint32_t> ParseNumberList(std::string_view text);
 
 // Read access to one part's record.
 class Part {
-public:
+  public:
     explicit Part(int index) : index_(index) {}
     int index() const { return index_; }
     std::uint16_t table() const { return PartTable(index_); }
@@ -96,7 +96,7 @@ public:
     std::optional<OptionBit> OptionBitAt(int slot) const;
     std::vector<std::uint8_t> DefaultOptionBytes() const;  // optionCount bytes, 0xFF filled
 
-private:
+  private:
     int index_;
 };
 

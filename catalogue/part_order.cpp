@@ -17,8 +17,9 @@ std::vector<SeriesEntry> OrderedSeries(int languageId) {
             entries.push_back(std::move(entry));
             continue;
         }
-        const auto last = std::find_if(entries.begin(), entries.end(),
-                                       [](const SeriesEntry& e) { return e.series == kLastSeries; });
+        const auto last = std::find_if(entries.begin(), entries.end(), [](const SeriesEntry& e) {
+            return e.series == kLastSeries;
+        });
         entries.insert(last, std::move(entry));
     }
     return entries;

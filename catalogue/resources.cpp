@@ -6,8 +6,9 @@ namespace cat {
 
 std::optional<Bytes> FindResource(std::uint16_t id) {
     const auto all = CarriedResources();
-    const auto it = std::lower_bound(all.begin(), all.end(), id,
-                                     [](const CarriedResource& r, std::uint16_t v) { return r.id < v; });
+    const auto it =
+        std::lower_bound(all.begin(), all.end(), id,
+                         [](const CarriedResource& r, std::uint16_t v) { return r.id < v; });
     if (it == all.end() || it->id != id) return std::nullopt;
     return Bytes(it->data, it->size);
 }

@@ -52,7 +52,8 @@ std::string JsonChoices(const std::vector<cat::Choice>& choices) {
 
 std::string JsonField(const std::optional<cat::FieldSpec>& f) {
     if (!f) return "null";
-    return "{\"byte\":" + std::to_string(f->byteIndex) + ",\"mask\":" + std::to_string(f->mask) + "}";
+    return "{\"byte\":" + std::to_string(f->byteIndex) + ",\"mask\":" + std::to_string(f->mask) +
+           "}";
 }
 
 void PrintPartText(const cat::Part& p, int lang) {
@@ -73,15 +74,17 @@ void PrintPartText(const cat::Part& p, int lang) {
                     p.Number(kOscDefault), ChoicesText(p.Choices(kOscList)).c_str());
     }
     if (p.Number(kHwenwAvailable)) {
-        std::printf("        hwenw %s hwwidl %s hwpsx %s [%s]\n", FieldText(p.Field(kHwenwBit)).c_str(),
-                    FieldText(p.Field(kHwwidlBit)).c_str(), FieldText(p.Field(kHwpsxField)).c_str(),
+        std::printf("        hwenw %s hwwidl %s hwpsx %s [%s]\n",
+                    FieldText(p.Field(kHwenwBit)).c_str(), FieldText(p.Field(kHwwidlBit)).c_str(),
+                    FieldText(p.Field(kHwpsxField)).c_str(),
                     ChoicesText(p.Choices(kHwpsxList)).c_str());
     }
     for (int slot = 0; slot < kOptionBitSlots; ++slot) {
         const auto bit = p.OptionBitAt(slot);
         if (!bit) continue;
         std::printf("        bit %2d  %u|0x%02X  %-8s %s\n", slot, bit->byteIndex, bit->mask,
-                    bit->name.c_str(), (lang == 1 && !bit->chinese.empty() ? bit->chinese : bit->english).c_str());
+                    bit->name.c_str(),
+                    (lang == 1 && !bit->chinese.empty() ? bit->chinese : bit->english).c_str());
     }
 }
 
@@ -92,12 +95,15 @@ std::string PartJson(const cat::Part& p, int lang) {
         const auto bit = p.OptionBitAt(slot);
         if (!bit) continue;
         bits += (bits.size() > 1 ? "," : "") + std::string("{\"slot\":") + std::to_string(slot) +
-                ",\"byte\":" + std::to_string(bit->byteIndex) + ",\"mask\":" + std::to_string(bit->mask) +
-                ",\"name\":" + cli::JsonString(bit->name) + ",\"english\":" + cli::JsonString(bit->english) +
+                ",\"byte\":" + std::to_string(bit->byteIndex) +
+                ",\"mask\":" + std::to_string(bit->mask) +
+                ",\"name\":" + cli::JsonString(bit->name) +
+                ",\"english\":" + cli::JsonString(bit->english) +
                 ",\"chinese\":" + cli::JsonString(bit->chinese) + "}";
     }
     bits += "]";
-    std::string s = "{\"index\":" + std::to_string(p.index()) + ",\"name\":" + cli::JsonString(p.Name());
+    std::string s =
+        "{\"index\":" + std::to_string(p.index()) + ",\"name\":" + cli::JsonString(p.Name());
     s += ",\"codeSize\":" + std::to_string(p.CodeSize());
     s += ",\"maxLoadSize\":" + std::to_string(p.MaxLoadSize());
     s += ",\"optionCount\":" + std::to_string(p.Number(kOptionCount) & 0xFF);
@@ -106,15 +112,20 @@ std::string PartJson(const cat::Part& p, int lang) {
     s += ",\"firmwareFamily\":" + std::to_string(p.FirmwareFamily());
     s += ",\"ispCode\":" + std::to_string(p.Number(kIspCode));
     s += ",\"isp\":{\"available\":" + std::to_string(p.Number(kIspAvailable)) +
-         ",\"field\":" + JsonField(p.Field(kIspField)) + ",\"choices\":" + JsonChoices(p.Choices(kIspList)) + "}";
+         ",\"field\":" + JsonField(p.Field(kIspField)) +
+         ",\"choices\":" + JsonChoices(p.Choices(kIspList)) + "}";
     s += ",\"iap\":{\"available\":" + std::to_string(p.Number(kIapAvailable)) +
-         ",\"field\":" + JsonField(p.Field(kIapField)) + ",\"limit\":" + std::to_string(p.Number(kIapLimit)) + "}";
+         ",\"field\":" + JsonField(p.Field(kIapField)) +
+         ",\"limit\":" + std::to_string(p.Number(kIapLimit)) + "}";
     s += ",\"osc\":{\"available\":" + std::to_string(p.Number(kOscAvailable)) +
-         ",\"variant\":" + std::to_string(p.Number(kOscVariant)) + ",\"default\":" +
-         std::to_string(p.Number(kOscDefault)) + ",\"choices\":" + JsonChoices(p.Choices(kOscList)) + "}";
+         ",\"variant\":" + std::to_string(p.Number(kOscVariant)) +
+         ",\"default\":" + std::to_string(p.Number(kOscDefault)) +
+         ",\"choices\":" + JsonChoices(p.Choices(kOscList)) + "}";
     s += ",\"hwenw\":{\"available\":" + std::to_string(p.Number(kHwenwAvailable)) +
-         ",\"hwenw\":" + JsonField(p.Field(kHwenwBit)) + ",\"hwwidl\":" + JsonField(p.Field(kHwwidlBit)) +
-         ",\"hwpsx\":" + JsonField(p.Field(kHwpsxField)) + ",\"choices\":" + JsonChoices(p.Choices(kHwpsxList)) + "}";
+         ",\"hwenw\":" + JsonField(p.Field(kHwenwBit)) +
+         ",\"hwwidl\":" + JsonField(p.Field(kHwwidlBit)) +
+         ",\"hwpsx\":" + JsonField(p.Field(kHwpsxField)) +
+         ",\"choices\":" + JsonChoices(p.Choices(kHwpsxList)) + "}";
     s += ",\"ispClearBits\":" + cli::JsonString(std::string(p.Text(kIspClearBits).value_or("")));
     s += ",\"iapLoadAddress\":" + std::to_string(p.Number(kIapLoadAddress));
     s += ",\"customSetting\":" + std::to_string(p.Number(kCustomSetting));
@@ -151,7 +162,8 @@ int Run(const std::vector<std::string>& args) {
             }
             std::printf("]}");
         } else {
-            std::printf("Series %d: %s (%zu parts)\n", series[s].series, series[s].name.c_str(), parts.size());
+            std::printf("Series %d: %s (%zu parts)\n", series[s].series, series[s].name.c_str(),
+                        parts.size());
             for (int p : parts) PrintPartText(cat::Part(p), lang);
         }
     }

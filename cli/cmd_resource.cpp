@@ -27,8 +27,8 @@ int Run(const std::vector<std::string>& args) {
     }
     if (args[0] == "dump" && args.size() == 2) {
         const std::uint32_t id = cat::ParseNumber(args[1]);
-        const auto bytes = id <= 0xFFFF ? cat::FindResource(static_cast<std::uint16_t>(id))
-                                        : std::nullopt;
+        const auto bytes =
+            id <= 0xFFFF ? cat::FindResource(static_cast<std::uint16_t>(id)) : std::nullopt;
         if (!bytes) {
             std::fprintf(stderr, "writer-cli: no resource %s\n", args[1].c_str());
             return 1;

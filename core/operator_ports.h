@@ -12,7 +12,7 @@ namespace core {
 
 // The message log. Lines carry their own "\r\n"; nothing is added.
 class MessageSink {
-public:
+  public:
     virtual ~MessageSink() = default;
     virtual void Clear() = 0;
     virtual void Append(std::string_view text) = 0;
@@ -20,7 +20,7 @@ public:
 
 // Message boxes and questions. Texts are already in the current language.
 class Questions {
-public:
+  public:
     virtual ~Questions() = default;
     virtual void Inform(std::string_view caption, std::string_view text) = 0;
     virtual bool AskOkCancel(std::string_view caption, std::string_view text) = 0;
@@ -29,7 +29,7 @@ public:
 
 // Progress of a long transfer, and the pass over pending events between chunks.
 class Progress {
-public:
+  public:
     virtual ~Progress() = default;
     virtual void SetRange(std::uint32_t total) = 0;
     virtual void SetValue(std::uint32_t done) = 0;
@@ -39,7 +39,7 @@ public:
 // The bytes of the code buffer, wherever they are held (the hex-grid control in the window,
 // a plain vector on the command line).
 class CodeBufferPort {
-public:
+  public:
     virtual ~CodeBufferPort() = default;
     virtual std::uint32_t Size() const = 0;
     virtual std::vector<std::uint8_t> Bytes() const = 0;

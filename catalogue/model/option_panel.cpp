@@ -505,8 +505,9 @@ void OptionPanel::ShowChipOptions(std::span<const std::uint8_t> chipBytes) {
             const std::int64_t free = std::int64_t{p.CodeSize()} - chipIspSize;
             std::int64_t iapBytes = 0;
             if ((a & field->mask) != field->mask) {
-                iapBytes = field->mask == kEvenPageMask ? free - ((a & 0xFF) >> 1) * 512
-                                                       : free - std::int64_t{a & field->mask} * 256;
+                iapBytes = field->mask == kEvenPageMask
+                               ? free - ((a & 0xFF) >> 1) * 512
+                               : free - std::int64_t{a & field->mask} * 256;
             }
             // A page above the code space is no size at all: the text stays blank.
             if (iapBytes >= 0) iapNow.text = HalfKLabel(iapBytes >> 9);

@@ -119,7 +119,8 @@ TEST(CarriedLookups, LanguageTextFollowsLanguageId) {
     const int saved = cat::LanguageID();
     cat::SetLanguageID(0);
     EXPECT_EQ(cat::LanguageField(1000, 0), "Load File");
-    EXPECT_EQ(cat::LanguageField(1000, 1), "Load source file(*.bin, *.hex, *.qrx) into the code buffer");
+    EXPECT_EQ(cat::LanguageField(1000, 1),
+              "Load source file(*.bin, *.hex, *.qrx) into the code buffer");
     EXPECT_FALSE(cat::LanguageField(1024, 1));  // no tooltip field
     cat::SetLanguageID(1);
     EXPECT_EQ(cat::LanguageText(2005), "设置");

@@ -27,7 +27,8 @@ TEST(ProjectInfoReset, GivesEveryFieldItsResetValue) {
     EXPECT_EQ(info.dataLength, 0u);
     EXPECT_EQ(info.trailerLength, 0);
     EXPECT_EQ(info.sourceNameLength, 0);
-    EXPECT_TRUE(std::all_of(info.sourceName.begin(), info.sourceName.end(), [](char c) { return c == 0; }));
+    EXPECT_TRUE(
+        std::all_of(info.sourceName.begin(), info.sourceName.end(), [](char c) { return c == 0; }));
     EXPECT_EQ(info.serialAddress, 0u);
     EXPECT_EQ(info.customFlag, 0);
 }

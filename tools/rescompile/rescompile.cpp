@@ -171,14 +171,16 @@ int main(int argc, char** argv) {
         out << "    {" << id << ", ResourceKind::" << (r.images ? "ImageLibrary" : "StringTable")
             << ", kRes" << id << ", sizeof(kRes" << id << ")},\n";
     }
-    out << "};\n}  // namespace\n\nstd::span<const CarriedResource> CarriedResources() { return kAll; }\n\n"
+    out << "};\n}  // namespace\n\nstd::span<const CarriedResource> CarriedResources() { return "
+           "kAll; }\n\n"
            "}  // namespace cat\n";
 
     const std::string text = out.str();
     // Leave an unchanged output alone so that nothing downstream rebuilds.
     std::ifstream old(argv[2], std::ios::binary);
     if (old) {
-        std::string previous((std::istreambuf_iterator<char>(old)), std::istreambuf_iterator<char>());
+        std::string previous((std::istreambuf_iterator<char>(old)),
+                             std::istreambuf_iterator<char>());
         if (previous == text) return 0;
     }
     std::ofstream file(argv[2], std::ios::binary);

@@ -53,3 +53,14 @@ function(writer_add_fuzzer name)
     endif()
   endif()
 endfunction()
+
+# writer_add_module_folders(): adds every subfolder of the current folder that has a
+# CMakeLists.txt (tests/, bench/ and fuzz/ keep one folder per module).
+function(writer_add_module_folders)
+  file(GLOB dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(dir ${dirs})
+    if(IS_DIRECTORY ${dir} AND EXISTS ${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()

@@ -51,8 +51,7 @@ LRESULT Model::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
             Clear();
             return 0;
         case QEM_CUT:
-            Copy();
-            Clear();
+            Cut();
             return 0;
         case QEM_SELECTION:
             return Selection(reinterpret_cast<QuadrelRange*>(wParam), lParam != 0);
@@ -62,8 +61,12 @@ LRESULT Model::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
             Colors(reinterpret_cast<QuadrelColors*>(wParam), lParam != 0);
             return 0;
         case QEM_READONLY:
-            if (lParam == 0) s_.readOnly = wParam != 0;
-            return s_.readOnly ? 1 : 0;
+            if (lParam == 0) {
+                // A non-zero value whose low 32 bits are zero must still mean read-only.
+                const auto flag = static_cast<std::uint32_t>(wParam);
+                s_.readOnly = (flag == 0 && wParam != 0) ? 1u : flag;
+            }
+            return static_cast<LRESULT>(s_.readOnly);
         case QEM_FONTHEIGHT:
             return FontHeight(static_cast<std::int32_t>(wParam), lParam != 0);
         case QEM_APPEND:
@@ -98,8 +101,7 @@ LRESULT Model::Command(std::uint16_t id) {
             Copy();
             break;
         case ID_EDIT_CUT:
-            Copy();
-            Clear();
+            Cut();
             break;
         case ID_EDIT_PASTE:
             Paste();
@@ -162,10 +164,15 @@ std::span<const std::uint8_t> Model::SelectedBytes() const {
     return {s_.data.data() + lo, static_cast<std::size_t>(hi - lo + 1)};
 }
 
-void Model::Copy() {
+bool Model::Copy() {
     const auto bytes = SelectedBytes();
-    if (bytes.empty()) return;  // nothing stored under the caret: the clipboard is left alone
-    host_.PutClipboard(bytes);
+    if (bytes.empty()) return true;  // nothing stored under the caret: the clipboard is left alone
+    return host_.PutClipboard(bytes);
+}
+
+// Bytes that did not reach the clipboard are not deleted: a cut must never lose them.
+void Model::Cut() {
+    if (Copy()) Clear();
 }
 
 void Model::Paste() {
@@ -422,8 +429,7 @@ void Model::KeyDown(Key key, bool ctrl, bool shift) {
                 Paste();
                 break;
             case Key::kX:
-                Copy();
-                Clear();
+                Cut();
                 break;
             default:
                 break;

@@ -98,7 +98,8 @@ class Model {
     LRESULT Command(std::uint16_t id);
     int SetData(const std::uint8_t* bytes, long long count);
     int GetData(std::uint8_t* dest, LPARAM max) const;
-    void Copy();
+    bool Copy();  // false when the clipboard could not be opened
+    void Cut();
     void Paste();
     void Clear();
     int Selection(platform::QuadrelRange* range, bool get);

@@ -59,7 +59,7 @@ struct State {
     int cellHeight = 16;
     int firstColumn = 0;
     int firstRow = 0;
-    bool readOnly = false;
+    std::uint32_t readOnly = 0;  // kept as given; any non-zero value blocks user edits
     bool hexPaneActive = true;
     bool highNibbleNext = true;
     bool dragging = false;

@@ -146,6 +146,17 @@ TEST_F(QuadrelModel, CutCopiesThenDeletes) {
     Send(QEM_CUT);
     EXPECT_EQ(host.clipboard, (std::vector<std::uint8_t>{2, 3}));
     EXPECT_EQ(Bytes(), (std::vector<std::uint8_t>{1, 4, 5}));
+
+    // A clipboard that cannot be opened keeps the bytes where they are, whichever way the cut
+    // is asked for.
+    host.clipboardOpens = false;
+    host.changes = 0;
+    Select(0, 1);
+    Send(QEM_CUT);
+    Send(WM_COMMAND, ID_EDIT_CUT);
+    model.KeyDown(Key::kX, true, false);
+    EXPECT_EQ(Bytes(), (std::vector<std::uint8_t>{1, 4, 5}));
+    EXPECT_EQ(host.changes, 0);
 }
 
 TEST_F(QuadrelModel, PasteInsertsAtTheCaretWithinCapacity) {
@@ -268,6 +279,12 @@ TEST_F(QuadrelModel, ReadOnlyBlocksUserEditsButNotProgramData) {
     const std::uint8_t b = 5;
     EXPECT_EQ(Send(QEM_APPEND, reinterpret_cast<WPARAM>(&b), 1), 2);
     EXPECT_EQ(Send(QEM_READONLY, 0), 0);
+    // The flag is kept as given and reported back.
+    EXPECT_EQ(Send(QEM_READONLY, 5), 5);
+    EXPECT_EQ(Send(QEM_READONLY, 0, 1), 5);
+    if constexpr (sizeof(WPARAM) > 4) {
+        EXPECT_NE(Send(QEM_READONLY, static_cast<WPARAM>(0x100000000ULL)), 0);
+    }
 }
 
 TEST_F(QuadrelModel, ColorsAreReadAndWrittenByMask) {

@@ -296,27 +296,32 @@ QGroupBox* MainWindow::BuildOptionGroup() {
     lists->setRowStretch(4, 1);
     body->addLayout(lists);
 
-    // The 24 option rows in two columns of twelve.
+    // The 24 option rows in two columns of twelve, in one grid so that the rows of both columns
+    // line up, and every row as tall as one whose box carries a name.
+    auto* rows = new QGridLayout;
+    rows->setHorizontalSpacing(2);
+    rows->setVerticalSpacing(1);
     for (int column = 0; column < 2; ++column) {
-        auto* rows = new QGridLayout;
-        rows->setHorizontalSpacing(2);
-        rows->setVerticalSpacing(1);
-        rows->addWidget(MakeLabel(setLabel++), 0, 0);
-        rows->addWidget(MakeLabel(nowLabel++), 0, 1, Qt::AlignCenter);
+        const int at = column * 3;  // Set, Now, then a gap before the next column
+        rows->addWidget(MakeLabel(setLabel++), 0, at);
+        rows->addWidget(MakeLabel(nowLabel++), 0, at + 1, Qt::AlignCenter);
         for (int r = 0; r < 12; ++r) {
             const int i = column * 12 + r;
-            auto* set = new QCheckBox(this);
+            auto* set = new QCheckBox(QStringLiteral("W"), this);
             set->setMinimumWidth(96);
+            set->setMinimumHeight(set->sizeHint().height());
+            set->setText(QString());
             Register(model::id::kOptionSetFirst + i, set);
             auto* now = new QCheckBox(this);
             now->setEnabled(false);
             Register(model::id::kOptionNowFirst + i, now);
-            rows->addWidget(set, r + 1, 0);
-            rows->addWidget(now, r + 1, 1, Qt::AlignCenter);
+            rows->addWidget(set, r + 1, at);
+            rows->addWidget(now, r + 1, at + 1, Qt::AlignCenter);
         }
-        rows->setRowStretch(13, 1);
-        body->addLayout(rows);
     }
+    rows->setColumnMinimumWidth(2, 8);
+    rows->setRowStretch(13, 1);
+    body->addLayout(rows);
     body->addStretch(1);
     return group;
 }
@@ -381,8 +386,11 @@ void MainWindow::BuildLanguageMenu() {
 }
 
 void MainWindow::ConnectEvents() {
-    connect(seriesList_, &QComboBox::activated, this,
-            [this](int position) { bench_.OnSeriesSelected(position); });
+    connect(seriesList_, &QComboBox::activated, this, [this](int position) {
+        // Picking the series already shown is no change: it must not re-apply its first part
+        // and so discard the buffer.
+        if (position != bench_.series.Selected()) bench_.OnSeriesSelected(position);
+    });
     connect(partList_, &QComboBox::activated, this,
             [this](int position) { bench_.OnPartSelected(position); });
     auto list = [this](int id) { return static_cast<QComboBox*>(Control(id)); };

@@ -317,6 +317,14 @@ class WindowTest : public QObject {
                  QStringLiteral("%1").arg(sum & 0xFFFF, 4, 16, QChar(u'0')).toUpper());
         QCOMPARE(w.bench().info.dataChecksum, static_cast<std::uint16_t>(sum & 0xFFFF));
 
+        // Picking the series already shown changes nothing: same part, same bytes.
+        auto* series = Combo(w, 1500);
+        const int before = Part(w);
+        emit series->activated(series->currentIndex());
+        QCOMPARE(Part(w), before);
+        QCOMPARE(w.codeBuffer().Size(), kept);
+        QCOMPARE(w.bench().info.dataChecksum, static_cast<std::uint16_t>(sum & 0xFFFF));
+
         // Another part empties the buffer and blanks the status line.
         auto* parts = Combo(w, 1501);
         QVERIFY(parts->count() > 1);
@@ -325,6 +333,32 @@ class WindowTest : public QObject {
         QCOMPARE(w.codeBuffer().Size(), 0u);
         QCOMPARE(checksum->text(), QString());
         QCOMPARE(w.codeBuffer().Capacity(), cat::Part(Part(w)).CodeSize());
+    }
+
+    void optionRowsLineUpAcrossBothColumns() {
+        // The part with the most option rows, so named and empty rows stand side by side.
+        int part = 1;
+        int most = 0;
+        for (int i : cat::AllPartIndices()) {
+            int n = 0;
+            for (int row = 0; row < 24; ++row) n += cat::Part(i).OptionBitAt(row) ? 1 : 0;
+            if (n > most) {
+                most = n;
+                part = i;
+            }
+        }
+        Profile().WriteInt("PartNo", part);
+        auto& w = Open();
+        auto box = [&w](int id) { return w.findChild<QCheckBox*>(QStringLiteral("c%1").arg(id)); };
+        const int pitch = box(1561)->geometry().center().y() - box(1560)->geometry().center().y();
+        QVERIFY(pitch > 0);
+        for (int r = 0; r < 12; ++r) {
+            const int y = box(1560 + r)->geometry().center().y();
+            QCOMPARE(y - box(1560)->geometry().center().y(), r * pitch);  // even rows
+            QCOMPARE(box(1572 + r)->geometry().center().y(), y);          // second column
+            QCOMPARE(box(1584 + r)->geometry().center().y(), y);          // Now beside Set
+            QCOMPARE(box(1596 + r)->geometry().center().y(), y);
+        }
     }
 
     void clearMessageEmptiesTheLog() {

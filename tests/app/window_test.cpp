@@ -1,5 +1,6 @@
 // The main window opened as the program opens it, offscreen: start-up part restoration, the
 // profile, the language switch, the mirrored option panel and the code buffer's status line.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -11,10 +12,12 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "app/main_window.h"
 #include "app/profile.h"
+#include "app/startup.h"
 #include "catalogue/lookup.h"
 #include "catalogue/part_database.h"
 #include "catalogue/part_order.h"
@@ -77,6 +80,32 @@ class WindowTest : public QObject {
         const bool haveBanner =
             QFile::exists(QString::fromStdString(platform::ProgramDirectory()) + "/logo.bmp");
         QCOMPARE(!w.findChild<QLabel*>("c1520")->pixmap().isNull(), haveBanner);
+    }
+
+    void programStartsInTheProductLanguageWhateverWasChosenBefore() {
+        if (quadrel_ == nullptr) QSKIP("the hex-grid control library is not built");
+        // The program's own profile (named after the running program), as the last run left it.
+        app::Profile().WriteInt("LanguageID", 0);
+        app::Profile().WriteInt("PartNo", -1);
+        cat::SetLanguageID(0);
+        int language = -1;
+        int part = -1;
+        bool idle = false;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* w = qobject_cast<app::MainWindow*>(top);
+                if (w == nullptr || !w->isVisible()) continue;
+                language = cat::LanguageID();
+                part = Part(*w);
+                idle = !w->busy();
+                w->Exit();
+            }
+        });
+        QCOMPARE(app::RunWriter({QStringLiteral("writer")}), 0);
+        QCOMPARE(language, 1);
+        QCOMPARE(part, 1);
+        QVERIFY(idle);
+        QCOMPARE(app::Profile().ReadInt("PartNo", -99), 1);  // written on the way out
     }
 
     void storedPartIsRestoredWithItsSeries() {

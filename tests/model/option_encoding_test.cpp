@@ -108,7 +108,7 @@ TEST_F(IapFieldTest, EvenPagesOnA64KPartSkipTheHalfKEntry) {
     EXPECT_EQ(iap.Text(0), "None");
     EXPECT_EQ(iap.Text(1), "1.0 K");
     EXPECT_EQ(iap.Value(1), 1024);
-    EXPECT_EQ(iap.Count(), 128);  // None and 1.0 K .. 63.5 K
+    EXPECT_EQ(iap.Count(), 128);  // None and 1.0 K .. 64.0 K
     bench.OnIapChanged(1);
     EXPECT_EQ(iap.tooltip, "FC00h - FFFFh");
 

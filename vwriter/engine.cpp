@@ -412,10 +412,7 @@ Restart ServeLoader(Device& device, Port& port, Trace* trace, DetachHandler deta
     switch (request) {
         case 'I':
             if (trace) trace->Event("loader: restart into loader");
-            if (loader) {
-                answer(true);
-                return Restart::kNone;
-            }
+            // The loader restarts too: the host waits for the device to re-enumerate.
             detach(context);
             answer(true);
             return Restart::kIntoLoader;

@@ -136,10 +136,12 @@ int main(int argc, char** argv) {
     }
 
     vw::Device device;
+    bool restored = false;
     if (!statePath.empty()) {
         device.SetStateFile(statePath);
         std::string why;
-        if (!device.LoadState(&why) && why != "no state file") {
+        restored = device.LoadState(&why);
+        if (!restored && why != "no state file") {
             std::fprintf(stderr, "vwriter: %s: %s, starting afresh\n", statePath.c_str(),
                          why.c_str());
         }
@@ -152,7 +154,9 @@ int main(int argc, char** argv) {
         }
         if (index != device.PartIndex()) device.InsertPart(index);
     }
-    if (!firmware.empty())
+    // A new writer runs the firmware of its chip's family unless told otherwise; a restored
+    // one keeps what it ran.
+    if (!firmware.empty() || !restored)
         device.SetFirmware(vw::FirmwareFor(device.PartIndex(), firmware == "old"));
     for (const auto& f : faults) device.AddFault(f);
     device.Commit();

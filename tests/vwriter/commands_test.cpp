@@ -53,6 +53,26 @@ TEST(WriterCommands, FirmwareReplyMatchesTheImagesCarriedForThePart) {
     EXPECT_NE((Bytes{reply[4], reply[5]}), cmdVersion);
 }
 
+TEST(WriterCommands, ANewWriterRunsTheFirmwareOfItsChipsFamily) {
+    const auto familyOf = [](int index) {
+        return static_cast<std::uint8_t>(cat::Part(index).FirmwareFamily() & 0xFF);
+    };
+    int other = 0;
+    for (int index : cat::AllPartIndices()) {
+        if (familyOf(index) != familyOf(1)) other = index;
+    }
+    if (other == 0) GTEST_SKIP() << "one firmware family only";
+    VWriter dev({"--part", std::to_string(other)});
+    Link link;
+    link.Frame(0, 0);
+    const Bytes reply = link.Receive(6);
+    ASSERT_EQ(reply.size(), 6u);
+    EXPECT_EQ(reply[0], familyOf(other));
+    if (const auto dfu = cat::LookupImage(static_cast<std::uint16_t>(0x100 + familyOf(other)))) {
+        EXPECT_EQ((Bytes{reply[1], reply[2]}), (Bytes{dfu->version1, dfu->version2}));
+    }
+}
+
 TEST(WriterCommands, CheckIdPassesOnlyForTheInsertedPartsDeviceCode) {
     const Chip chip;
     VWriter dev;

@@ -103,6 +103,13 @@ TEST(FirmwareUpgrade, LoaderPathReenumeratesTwiceAndRunsTheNewFirmware) {
     EXPECT_EQ(dev.StateValue("mode"), "loader");
     EXPECT_FALSE(Link().connected());  // the loader does not speak the command protocol
 
+    // A restart asked of the loader itself re-enumerates as well, so the host's wait ends.
+    ASSERT_EQ(Dfu().ResetToIsp(writer_ids::WRITER_VID, writer_ids::WRITER_PID), 0);
+    ASSERT_TRUE(log.WaitFor(4));
+    EXPECT_EQ(log.Events()[2], DeviceEvent::RemoveComplete);
+    EXPECT_EQ(log.Events()[3], DeviceEvent::Arrival);
+    EXPECT_EQ(dev.StateValue("mode"), "loader");
+
     EXPECT_EQ(Dfu().Download(image.data(), 0, static_cast<unsigned>(image.size()), sum + 1), 0);
     Bytes unsigned_image = image;
     unsigned_image[0xF1] = 0;
@@ -113,9 +120,9 @@ TEST(FirmwareUpgrade, LoaderPathReenumeratesTwiceAndRunsTheNewFirmware) {
     EXPECT_EQ(Dfu().ProcessCount(), 100);
 
     ASSERT_EQ(Dfu().ResetToAp(), 1);
-    ASSERT_TRUE(log.WaitFor(4));
-    EXPECT_EQ(log.Events()[2], DeviceEvent::RemoveComplete);
-    EXPECT_EQ(log.Events()[3], DeviceEvent::Arrival);
+    ASSERT_TRUE(log.WaitFor(6));
+    EXPECT_EQ(log.Events()[4], DeviceEvent::RemoveComplete);
+    EXPECT_EQ(log.Events()[5], DeviceEvent::Arrival);
     for (const auto& name : log.Names()) EXPECT_TRUE(devwatch::IsWriterDeviceName(name)) << name;
 
     const Bytes reply = FirmwareReply();

@@ -74,6 +74,8 @@ bool WriteFileReplacing(const std::string& path,
         const auto resolved = std::filesystem::weakly_canonical(path, ec);
         if (!ec) target = resolved.string();
     }
+    // A file that could not be opened for writing is refused, not replaced behind its back.
+    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return false;
     std::string temp = target + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;

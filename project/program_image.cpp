@@ -122,7 +122,9 @@ ByteVector ComposeIspBuffer(ProjectInfo& info, std::span<const std::uint8_t> cur
 int ChooseIspSpace(std::span<const std::uint32_t> spaceValues, std::size_t codeLength,
                    std::uint32_t codeSize) {
     for (std::size_t i = 0; i < spaceValues.size(); ++i) {
-        if (spaceValues[i] >= codeLength && spaceValues[i] <= codeSize) return static_cast<int>(i);
+        // Without a code size there is nothing to fit into; the caller refuses that case.
+        const bool fits = codeSize == 0 || spaceValues[i] <= codeSize;
+        if (spaceValues[i] >= codeLength && fits) return static_cast<int>(i);
     }
     return -1;
 }

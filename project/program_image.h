@@ -42,7 +42,7 @@ ByteVector ComposeIspBuffer(ProjectInfo& info, std::span<const std::uint8_t> cur
                             std::span<const std::uint8_t> code, const BufferGeometry& geometry);
 
 // Position of the first ISP Space value (in list order) that holds `codeLength` bytes and
-// fits in `codeSize`; -1 when none does.
+// fits in `codeSize` (any space when `codeSize` is 0); -1 when none does.
 int ChooseIspSpace(std::span<const std::uint32_t> spaceValues, std::size_t codeLength,
                    std::uint32_t codeSize);
 

@@ -33,3 +33,17 @@ TEST(FileReplacement, KeepsLinksAndPermissionsOfTheReplacedFile) {
     EXPECT_EQ(ReadWholeFile(file, 1).status, proj::ReadStatus::TooLarge);
     fs::remove_all(dir);
 }
+
+TEST(FileReplacement, AWriteProtectedFileIsNotReplaced) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+    const fs::path dir = fs::temp_directory_path() / ("file-io-ro-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string file = (dir / "kept.bin").string();
+    const std::vector<std::uint8_t> old = {1, 2, 3}, fresh = {9};
+    ASSERT_TRUE(WriteFileReplacing(file, {old}));
+    ::chmod(file.c_str(), 0444);
+    EXPECT_FALSE(WriteFileReplacing(file, {fresh}));
+    EXPECT_EQ(ReadWholeFile(file).bytes, old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
+    fs::remove_all(dir);
+}

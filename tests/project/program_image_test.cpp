@@ -128,6 +128,8 @@ TEST(IspSpace, FirstSpaceThatHoldsTheCode) {
     EXPECT_EQ(ChooseIspSpace(spaces, 0x1000, 0x3C00), 3);
     EXPECT_EQ(ChooseIspSpace(spaces, 0x1001, 0x3C00), -1);
     EXPECT_EQ(ChooseIspSpace(spaces, 0x900, 0x800), -1);  // would not fit the code space
+    // A part without a code size still gets its space chosen; insertion then reports that.
+    EXPECT_EQ(ChooseIspSpace(spaces, 0x700, 0), 2);
     EXPECT_EQ(ChooseIspSpace({}, 1, 0x3C00), -1);
 }
 

@@ -122,6 +122,38 @@ std::optional<std::uint32_t> ParseHexArg(const std::string& text) {
     return ParseUnsigned(text, 16);
 }
 
+// Names in a project are 8-bit text from any code page; JSON wants UTF-8. Valid UTF-8 stays as
+// it is, every other byte stands for the character of the same number (Latin-1).
+std::string JsonText(std::string_view text) {
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        std::size_t len = p[i] < 0x80                    ? 1
+                          : p[i] >= 0xC2 && p[i] <= 0xDF ? 2
+                          : p[i] >= 0xE0 && p[i] <= 0xEF ? 3
+                          : p[i] >= 0xF0 && p[i] <= 0xF4 ? 4
+                                                         : 0;
+        for (std::size_t k = 1; k < len; ++k) {
+            if (i + k >= n || (p[i + k] & 0xC0) != 0x80) len = 0;
+        }
+        // Overlong three- and four-byte forms, surrogates and code points above U+10FFFF.
+        if (len == 3 && ((p[i] == 0xE0 && p[i + 1] < 0xA0) || (p[i] == 0xED && p[i + 1] >= 0xA0)))
+            len = 0;
+        if (len == 4 && ((p[i] == 0xF0 && p[i + 1] < 0x90) || (p[i] == 0xF4 && p[i + 1] >= 0x90)))
+            len = 0;
+        if (len == 0) {
+            out += static_cast<char>(0xC0 | (p[i] >> 6));
+            out += static_cast<char>(0x80 | (p[i] & 0x3F));
+            ++i;
+        } else {
+            out.append(text.substr(i, len));
+            i += len;
+        }
+    }
+    return cli::JsonString(out);
+}
+
 std::string Hex(std::span<const std::uint8_t> bytes) {
     static const char* const kDigits = "0123456789ABCDEF";
     std::string out;
@@ -205,8 +237,7 @@ int Show(const std::vector<std::string>& args) {
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (i) out += ", ";
             out += cli::JsonString(fields[i].name) + ": ";
-            out += fields[i].number ? std::to_string(*fields[i].number)
-                                    : cli::JsonString(fields[i].text);
+            out += fields[i].number ? std::to_string(*fields[i].number) : JsonText(fields[i].text);
         }
         std::printf("%s}\n", out.c_str());
     } else {

@@ -41,6 +41,13 @@ for field in '"partIndex": '"$PART" '"maxCounter": 77' '"serialEnabled": 1' '"se
     case "$json" in *"$field"*) ;; *) echo "FAIL show: no $field in $json"; fail=1 ;; esac
 done
 
+# A name in another 8-bit code page still gives valid UTF-8 JSON: such bytes read as Latin-1.
+cp "$T/app.bin" "$T/"$'\xb3\xcc'.bin
+"$CLI" project build --part "$PART" --load "$T/"$'\xb3\xcc'.bin -o "$T/n.qrx" >/dev/null
+json=$("$CLI" project show "$T/n.qrx" --json)
+case "$json" in *'"sourceName": "'$'\xc2\xb3\xc3\x8c''.bin"'*) ;;
+    *) echo "FAIL show: 8-bit name in $json"; fail=1 ;; esac
+
 # A failing step prints its lines, writes nothing and exits with 1.
 out=$("$CLI" project build --part "$PART" --load "$T/none.bin" -o "$T/q.qrx")
 check "failed step status" 1 $?

@@ -175,7 +175,9 @@ void DeviceWatcher::Run() {
                     if (next > len) break;
                     if (ev->len > 0 && base == ev->name) {
                         const bool appeared = ev->mask & (IN_CREATE | IN_MOVED_TO);
-                        if (appeared && !socketPresent_) {
+                        // A socket moved in over a stale one left by a killed daemon is
+                        // still a new device.
+                        if (appeared) {
                             socketPresent_ = true;
                             handler_(DeviceEvent::Arrival, virtualName);
                         } else if (!appeared && socketPresent_) {

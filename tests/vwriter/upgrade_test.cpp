@@ -2,7 +2,13 @@
 // state kept across restarts, USB pacing and the trace.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <condition_variable>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -180,6 +186,33 @@ TEST(DeviceWatch, UnplugAndReplugReachTheHandlerAndTheLink) {
     ASSERT_TRUE(log.WaitFor(3));
     EXPECT_FALSE(devwatch::IsWriterEnumerated());  // test machines have no real writer
     EXPECT_EQ(log.Events().back(), DeviceEvent::RemoveComplete);
+}
+
+TEST(DeviceWatch, ADaemonStartingOverAStaleSocketIsAnArrival) {
+    char tmpl[] = "/tmp/vwt-stale-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string socket = std::string(tmpl) + "/dev.sock";
+    {
+        // What a killed daemon leaves behind: the socket file with no one listening.
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path, socket.c_str(), socket.size());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        ::close(fd);
+    }
+    EventLog log;
+    devwatch::DeviceWatcher watcher(
+        [&](DeviceEvent e, const std::string& name) { log.Add(e, name); }, socket, false);
+    ASSERT_TRUE(watcher.Start());
+    {
+        VWriter dev({"--socket", socket});
+        ASSERT_TRUE(log.WaitFor(1));
+        EXPECT_EQ(log.Events().front(), DeviceEvent::Arrival);
+        EXPECT_TRUE(Link().connected());
+    }
+    watcher.Stop();
+    std::filesystem::remove_all(tmpl);
 }
 
 TEST(DeviceWatch, WriterNamesMatchIgnoringCase) {

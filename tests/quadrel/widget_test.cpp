@@ -499,7 +499,7 @@ class QuadrelWidgetTest : public QObject {
                                     Qt::Key_F,      Qt::Key_Return};
         const Cell cell = CellOf(control_);
         for (int step = 0; step < 3000; ++step) {
-            switch (pick(0, 7)) {
+            switch (pick(0, 9)) {
                 case 0: {
                     std::vector<std::uint8_t> b(static_cast<std::size_t>(pick(0, 600)));
                     SetBytes(b);
@@ -521,6 +521,24 @@ class QuadrelWidgetTest : public QObject {
                 case 5:
                     Send(WM_COMMAND, static_cast<WPARAM>(pick(0xE120, 0xE12A)));
                     break;
+                case 6:
+                    // Window sizes down to nothing and fonts of either sign: the paint must
+                    // keep its texts and caret inside whatever client area results.
+                    if (pick(0, 1) == 0) {
+                        parent_->resize(pick(1, 900), pick(1, 500));
+                    } else {
+                        Send(QEM_FONTHEIGHT, static_cast<WPARAM>(pick(-40, 40)));
+                    }
+                    QApplication::processEvents();
+                    break;
+                case 7: {
+                    QWidget* vp = Viewport(control_);
+                    QWheelEvent wheel(QPointF(5, 5), QPointF(vp->mapToGlobal(QPoint(5, 5))),
+                                      QPoint(), QPoint(0, pick(-240, 240)), Qt::NoButton,
+                                      Qt::NoModifier, Qt::NoScrollPhase, false);
+                    QApplication::sendEvent(vp, &wheel);
+                    break;
+                }
                 default: {
                     Qt::KeyboardModifiers mods;
                     if (pick(0, 3) == 0) mods |= Qt::ShiftModifier;
@@ -536,7 +554,7 @@ class QuadrelWidgetTest : public QObject {
             QVERIFY2(size >= 0 && size <= capacity, qPrintable(QString::number(step)));
             QVERIFY2(sel.end >= 0 && sel.end <= size, qPrintable(QString::number(step)));
             QVERIFY2(sel.start >= 0 && sel.start <= size, qPrintable(QString::number(step)));
-            if (step % 50 == 0) Viewport(control_)->grab();  // paint whatever state this is
+            if (step % 25 == 0) Viewport(control_)->grab();  // paint whatever state this is
         }
         Q_UNUSED(cell);
     }

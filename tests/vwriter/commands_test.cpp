@@ -154,6 +154,15 @@ TEST(WriterCommands, TrimAnswersItsResultAfterADelay) {
     ASSERT_EQ(result.size(), 1u);
     EXPECT_EQ(result[0] != 0, chip.trimFlag);
     EXPECT_EQ(dev.StateValue("trimmed_osc"), "2");
+
+    // A part that needs trimming answers a non-zero result.
+    for (int index : cat::AllPartIndices()) {
+        const cat::Part part(index);
+        if (part.Number(0x000D) == 0) continue;
+        ASSERT_EQ(dev.Ctl("part " + std::to_string(index)), "ok\n");
+        EXPECT_EQ(link.ReadCommand(3, 4, part.DeviceCode(), 1), Bytes{1}) << index;
+        break;
+    }
 }
 
 TEST(WriterCommands, OfflineStoreKeepsCodeAndRecordAndCountsStandAloneChips) {

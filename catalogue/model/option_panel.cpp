@@ -1,7 +1,10 @@
 #include "catalogue/model/option_panel.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
 #include <system_error>
 
 #include "catalogue/lookup.h"
@@ -99,10 +102,27 @@ std::string ChipOptionsFileText(std::span<const std::uint8_t> bytes) {
 }
 
 bool WriteChipOptionsFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << ChipOptionsFileText(bytes);
-    return static_cast<bool>(out.flush());
+    // Written to a fresh file beside it and renamed over the name, so that a link planted under
+    // that name in a shared temporary folder is replaced, never followed.
+    std::string temp = path.string() + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    const std::string text = ChipOptionsFileText(bytes);
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    const bool written = ::close(fd) == 0 && done == text.size();
+    std::error_code ec;
+    if (written) std::filesystem::rename(temp, path, ec);
+    if (!written || ec) {
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    return true;
 }
 
 OptionPanel::OptionPanel(proj::ProjectInfo& info, const std::int16_t& currentPart)

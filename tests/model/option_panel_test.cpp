@@ -224,6 +224,21 @@ TEST_F(ChipOptionsTest, EmptyIapAndIspBeyondTheList) {
     EXPECT_EQ(panel().iapNow.text, "4.0 K");  // 0x4000 - 0x1000 - 0x2000
 }
 
+TEST_F(ChipOptionsTest, LinkPlantedUnderTheFileNameIsReplacedNotFollowed) {
+    const auto victim = dir / "victim";
+    std::ofstream(victim) << "keep";
+    std::filesystem::create_symlink(victim, dir / "~temp.dat");
+    Use(1);
+    bench.ShowChipOptions(std::vector<std::uint8_t>{0x12, 0x34});
+    std::ifstream in(victim);
+    std::string kept;
+    in >> kept;
+    EXPECT_EQ(kept, "keep");
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "~temp.dat"));
+    EXPECT_EQ(FileText(), "[Read]\nOption=123446\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);  // no leftovers
+}
+
 TEST_F(ChipOptionsTest, ShortReadBackIsSafeAndWrittenAsGiven) {
     Use(2);
     bench.ShowChipOptions(std::vector<std::uint8_t>{0x00});

@@ -36,6 +36,7 @@ constexpr const char* kHelp =
     "  --usb-timing       pace transfers as full-speed HID (one 64-byte report per ms)\n"
     "  --firmware WHICH   current: the firmware carried for the part's family;\n"
     "                     old: an older one, so the program offers an upgrade\n"
+    "                     (default: current, or what a --state file kept)\n"
     "  --reenumerate-ms N how long the device stays away when it restarts (default 300)\n"
     "  --ids              print the writer's USB ids and interface GUID\n"
     "\n"

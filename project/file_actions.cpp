@@ -330,7 +330,14 @@ bool InsertIspButton(model::Workbench& bench, FileDialogs& dialogs) {
         ApplyIspBootBits(info, *clearBits);
         bench.panel.ShowOptionBoxes();
     }
-    if (auto* buffer = bench.buffer()) buffer->SetBytes(composed);
+    if (auto* buffer = bench.buffer()) {
+        // Setting no bytes leaves the control as it was; an empty code alone is an empty buffer.
+        if (composed.empty()) {
+            buffer->ClearAll();
+        } else {
+            buffer->SetBytes(composed);
+        }
+    }
     Log(bench, kLogOk);
     bench.NotifyChanged(model::kChangeProject | model::kChangeOptionPanel);
     return true;

@@ -250,6 +250,16 @@ TEST_F(FileActions, IspIntoAnEmptyBufferMovesUpOnTheNextLoad) {
     buffer.SetBytes({7});
     ASSERT_EQ(Load(Write("more.bin", {5}), 4), kLoadOk);
     EXPECT_EQ(buffer.Size(), codeSize);
+
+    // An empty ISP file into a buffer without application code leaves no old code behind.
+    Select(part);
+    ASSERT_TRUE(InsertIspButton(bench, dialogs));
+    ASSERT_EQ(buffer.Size(), 4u);
+    dialogs.isp = IspChoice{ISP_SRC_USER, Write("empty.bin", {})};
+    ASSERT_TRUE(InsertIspButton(bench, dialogs));
+    EXPECT_EQ(bench.info.ispLength, 0);
+    EXPECT_EQ(buffer.Size(), 0u);
+    EXPECT_EQ(bench.info.dataLength, 0u);
 }
 
 TEST_F(FileActions, EveryPartSurvivesASaveAndLoad) {

@@ -50,6 +50,19 @@ struct Bytes {
 
 const std::vector<std::uint8_t> kData = {0x02, 0x00, 0x30, 0xFF, 0x80, 0xFE};
 
+// Closes a hand-made trailer with its checksum and length and puts it behind the data.
+std::vector<std::uint8_t> FinishFile(Bytes& t) {
+    const std::size_t checksumAt = t.v.size();
+    t.u16(0);
+    t.u16(static_cast<std::uint16_t>(t.v.size() + 2));
+    const auto sum = static_cast<std::uint16_t>(ByteSum(t.v));
+    t.v[checksumAt] = static_cast<std::uint8_t>(sum >> 8);
+    t.v[checksumAt + 1] = static_cast<std::uint8_t>(sum);
+    std::vector<std::uint8_t> file = kData;
+    file.insert(file.end(), t.v.begin(), t.v.end());
+    return file;
+}
+
 // A current-kind file laid out field by field, independently of the writer.
 std::vector<std::uint8_t> HandMadeFile(std::uint16_t version, bool withOscFields = true,
                                        bool withOffline = true, std::uint8_t kind = 5) {
@@ -62,15 +75,7 @@ std::vector<std::uint8_t> HandMadeFile(std::uint16_t version, bool withOscFields
     if (withOffline) t.u8(1).u8(1).u32(0x3BF0).text("SN-0001     ").u32(0x00ABCDEF);
     t.u8(0x11).u8(0x22).u8(26).u8(12).u8(7).u8(10).u8(41).u8(59);  // saveStamp
     t.u16(1).u16(version).u8(kind);
-    const std::size_t checksumAt = t.v.size();
-    t.u16(0);
-    t.u16(static_cast<std::uint16_t>(t.v.size() + 2));
-    const auto sum = static_cast<std::uint16_t>(ByteSum(t.v));
-    t.v[checksumAt] = static_cast<std::uint8_t>(sum >> 8);
-    t.v[checksumAt + 1] = static_cast<std::uint8_t>(sum);
-    std::vector<std::uint8_t> file = kData;
-    file.insert(file.end(), t.v.begin(), t.v.end());
-    return file;
+    return FinishFile(t);
 }
 
 // Recomputes the trailer checksum of a file after a test changed a field.
@@ -271,15 +276,7 @@ std::vector<std::uint8_t> OldKindFile(std::uint16_t oldPart, std::uint8_t oldLay
     t.u8(oldSteps).u8(ISP_SRC_BUILTIN).u16(0x0400).u16(0x0300).u8(7).text("Default");
     t.text("old-padding");  // not read
     t.u8(1).u8(2).u8(3).u8(4).u8(5).u8(6).u8(7).u8(8).u16(0).u16(0x0100).u8(2);
-    const std::size_t checksumAt = t.v.size();
-    t.u16(0);
-    t.u16(static_cast<std::uint16_t>(t.v.size() + 2));
-    const auto sum = static_cast<std::uint16_t>(ByteSum(t.v));
-    t.v[checksumAt] = static_cast<std::uint8_t>(sum >> 8);
-    t.v[checksumAt + 1] = static_cast<std::uint8_t>(sum);
-    std::vector<std::uint8_t> file = kData;
-    file.insert(file.end(), t.v.begin(), t.v.end());
-    return file;
+    return FinishFile(t);
 }
 
 }  // namespace

@@ -143,8 +143,9 @@ int Run(const std::vector<std::string>& args) {
             return 0;
         } else if (args[i] == "--json") {
             json = true;
-        } else if (args[i] == "--lang" && i + 1 < args.size()) {
-            lang = std::stoi(args[++i]);
+        } else if (args[i] == "--lang" && i + 1 < args.size() &&
+                   (args[i + 1] == "0" || args[i + 1] == "1")) {
+            lang = args[++i][0] - '0';
         } else {
             std::fputs(kHelp, stderr);
             return 2;

@@ -50,4 +50,13 @@ for s in series:
 PY
 "$CLI" parts --lang 1 > "$tmp/parts.zh"
 grep -q '系列' "$tmp/parts.zh" || fail "parts --lang 1 shows no Chinese series names"
+# A language that is not 0 or 1, or no number at all, is refused with the usage text.
+for lang in 99999999999 abc 2 -1 ''; do
+    set +e
+    "$CLI" parts --lang "$lang" > /dev/null 2> "$tmp/err"
+    rc=$?
+    set -e
+    [ "$rc" = 2 ] || fail "parts --lang '$lang' exits $rc, not 2"
+    grep -q usage "$tmp/err" || fail "parts --lang '$lang' shows no usage"
+done
 echo "cli catalogue: all checks passed"

@@ -33,7 +33,8 @@ HexImage ParseIntelHex(std::string_view text, std::size_t limit) {
 
     const char* p = text.data();
     const char* end = p + text.size();
-    if (const void* nul = std::memchr(p, 0, text.size())) end = static_cast<const char*>(nul);
+    if (const void* nul = text.empty() ? nullptr : std::memchr(p, 0, text.size()))
+        end = static_cast<const char*>(nul);
 
     std::uint8_t record[kRecordCapacity];
     while (p < end) {

@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <functional>
 #include <memory>
 #include <set>
@@ -314,6 +315,45 @@ class OperatorWalkTest : public QObject {
             QTest::keyClick(hex, Qt::Key_Backspace);
             QTest::keyClicks(hex, "7");
             CHECK_STEP(w, "typed into an emptied buffer");
+
+            // A buffer filled to the part's capacity: typing, pasting and the wheel at the end.
+            const std::uint32_t capacity = cat::Part(part).CodeSize();
+            const std::uint32_t maxLoad = cat::Part(part).MaxLoadSize();
+            const std::uint32_t full = maxLoad != 0 ? std::min(capacity, maxLoad) : capacity;
+            Load(w, Write("full.bin", Pattern(full, 5)));
+            CHECK_STEP(w, "full buffer");
+            QCOMPARE(w.codeBuffer().Size(), full);
+            hex->setFocus();
+            QTest::keyClick(hex, Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClick(hex, Qt::Key_Right);
+            QTest::keyClick(hex, Qt::Key_PageDown);
+            QTest::keyClicks(hex, "abcd");
+            CHECK_STEP(w, "typed at a full end");
+            QTest::keyClick(hex, Qt::Key_Home, Qt::ControlModifier);
+            QTest::keyClick(hex, Qt::Key_C, Qt::ControlModifier);
+            QTest::keyClick(hex, Qt::Key_V, Qt::ControlModifier);
+            CHECK_STEP(w, "pasted into a full buffer");
+            if (full == capacity) QCOMPARE(w.codeBuffer().Size(), capacity);
+            for (int turn : {-1200, 600, 120000, -120000}) {
+                QWheelEvent wheel(QPointF(20, 20), hex->mapToGlobal(QPointF(20, 20)), QPoint(),
+                                  QPoint(0, turn), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                                  false);
+                QApplication::sendEvent(hex->viewport(), &wheel);
+            }
+            w.resize(w.width() + 200, w.height() + 150);
+            QTest::mouseClick(hex->viewport(), Qt::LeftButton, {},
+                              QPoint(hex->viewport()->width() - 3, hex->viewport()->height() - 3));
+            QTest::keyClicks(hex, "e");
+            w.resize(w.width() - 200, w.height() - 150);
+            CHECK_STEP(w, "wheel, resize and a click at the bottom");
+
+            // The built-in ISP code into an emptied buffer, then a binary beneath it.
+            QTest::keyClick(hex, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(hex, Qt::Key_Delete);
+            Button(w, 1004)->click();
+            CHECK_STEP(w, "ISP code alone");
+            Load(w, Write("under.bin", Pattern(0x40, 9)));
+            CHECK_STEP(w, "binary under the ISP code");
         }
     }
 

@@ -51,6 +51,9 @@ TEST(IntelHex, DataRecordsMakeAnAbsoluteImageWithGapsOfFF) {
 
 TEST(IntelHex, NoDataRecordsGiveAnEmptyImage) {
     EXPECT_EQ(ParseIntelHex("").length, 0u);
+    // An empty file's text has no storage at all; nothing may be searched through it.
+    EXPECT_EQ(ParseIntelHex(std::string_view{}).length, 0u);
+    EXPECT_EQ(ParseIntelHex(std::string_view{}, 0).bytes.size(), 0u);
     EXPECT_EQ(ParseIntelHex(":00000001FF\n").bytes.size(), 0u);
     EXPECT_EQ(ParseIntelHex("just text\nno records\n").length, 0u);
 }

@@ -55,6 +55,7 @@ const QString kApplication = QStringLiteral("writer-walk-test");
 // Answers whatever modal dialog the window opens, the way the test tells it to.
 class DialogAnswerer : public QObject {
   public:
+    QString ispPath;                // the operator's own ISP code; empty: the built-in one
     std::uint32_t areaAddress = 0;  // 0: AP (code), otherwise IAP (data) at this address
     QStringList messages;           // texts of the message boxes answered
     int answered = 0;
@@ -100,9 +101,14 @@ class DialogAnswerer : public QObject {
         } else if (auto* isp = qobject_cast<app::dialogs::InsertIspDialog*>(modal)) {
             if (again) {
                 isp->reject();
-            } else {
-                isp->insertButton()->click();
+                return;
             }
+            if (!ispPath.isEmpty()) {
+                isp->userButton()->click();
+                isp->chooseFile = [this](const QString&) { return ispPath; };
+                isp->browseButton()->click();
+            }
+            isp->insertButton()->click();
         } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
             dialog->accept();
         } else {
@@ -131,11 +137,11 @@ class OperatorWalkTest : public QObject {
 
     void cleanup() { window_.reset(); }
 
-    void everyOptionOfSampledPartsKeepsThePanelAndBytesInStep() {
+    void everyOptionOfEveryPartKeepsThePanelAndBytesInStep() {
         auto& w = Open();
-        const auto sampled = SampledParts();
-        QVERIFY(sampled.size() >= 10);
-        for (const int part : sampled) {
+        QVERIFY(SampledParts().size() >= 10);
+        // Cheap enough to walk every part of the catalogue here.
+        for (const int part : cat::AllPartIndices()) {
             SelectPart(w, part);
             QCOMPARE(w.bench().currentPart, part);
             QCOMPARE(w.codeBuffer().Capacity(), cat::Part(part).CodeSize());
@@ -205,6 +211,27 @@ class OperatorWalkTest : public QObject {
             Load(w, files_.filePath("missing.bin"));
             QVERIFY(w.log().toPlainText().contains(QStringLiteral("Fail !")));
             CHECK_STEP(w, "missing file");
+
+            // The operator's own ISP codes: empty, HEX, the largest space and one byte more.
+            const auto spaces = cat::Part(part).Choices(cat::key::kIspList);
+            const std::uint32_t largest = spaces.empty() ? 0 : spaces.back().value;
+            for (const auto& [name, bytes] : std::vector<std::pair<const char*, QByteArray>>{
+                     {"user-empty.bin", {}},
+                     {"user-empty.hex", {}},
+                     {"user.hex", ":0400000001020304F2\n:00000001FF\n"},
+                     {"user-largest.bin", Pattern(largest, 11)},
+                     {"user-over.bin", Pattern(largest + 1, 13)}}) {
+                Load(w, Write("under-user.bin", Pattern(0x80, 2)));
+                const auto before = w.codeBuffer().Bytes();
+                answer.ispPath = Write(name, bytes);
+                Button(w, 1004)->click();
+                answer.ispPath.clear();
+                if (w.log().toPlainText().contains(QStringLiteral("Fail !"))) {
+                    QCOMPARE(w.codeBuffer().Bytes(), before);
+                }
+                CHECK_STEP(w, name);
+            }
+            Load(w, Write("code.bin", Pattern(std::min<std::uint32_t>(size, 0x300), 7)));
 
             // Insert the built-in ISP code, save a project, load it back on another part.
             Button(w, 1004)->click();

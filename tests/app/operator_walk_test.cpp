@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -56,6 +57,7 @@ const QString kApplication = QStringLiteral("writer-walk-test");
 class DialogAnswerer : public QObject {
   public:
     QString ispPath;                // the operator's own ISP code; empty: the built-in one
+    int menuItem = -1;              // the context-menu entry chosen; -1 closes the menu
     std::uint32_t areaAddress = 0;  // 0: AP (code), otherwise IAP (data) at this address
     QStringList messages;           // texts of the message boxes answered
     int answered = 0;
@@ -70,6 +72,27 @@ class DialogAnswerer : public QObject {
     // The answer is posted rather than given inside the timer's slot: a dialog may open a box
     // of its own while it is being answered, and that box must be answered too.
     void Answer() {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            if (menu == pending_) return;
+            pending_ = menu;
+            QMetaObject::invokeMethod(
+                this,
+                [this, menu = QPointer<QMenu>(menu)] {
+                    pending_ = nullptr;
+                    if (!menu) return;
+                    const auto actions = menu->actions();
+                    QAction* chosen =
+                        menuItem >= 0 && menuItem < actions.size() ? actions[menuItem] : nullptr;
+                    if (chosen != nullptr && chosen->isEnabled() && !chosen->isSeparator()) {
+                        menu->setActiveAction(chosen);
+                        QTest::keyClick(menu, Qt::Key_Return);
+                    } else {
+                        menu->close();
+                    }
+                },
+                Qt::QueuedConnection);
+            return;
+        }
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr || !modal->isVisible() || modal == pending_) return;
         pending_ = modal;
@@ -342,6 +365,23 @@ class OperatorWalkTest : public QObject {
             QTest::keyClick(hex, Qt::Key_Backspace);
             QTest::keyClicks(hex, "7");
             CHECK_STEP(w, "typed into an emptied buffer");
+
+            // Every context-menu entry, opened from the keyboard and with the mouse.
+            QTest::keyClicks(hex, "0102030405");
+            for (int item = -1; item < 9; ++item) {
+                answer.menuItem = item;
+                QTest::keyClick(hex, Qt::Key_Left, Qt::ShiftModifier);
+                QContextMenuEvent keyboard(QContextMenuEvent::Keyboard, QPoint(0, 0),
+                                           hex->mapToGlobal(QPoint(0, 0)));
+                QApplication::sendEvent(hex, &keyboard);
+                CHECK_STEP(w, "context menu from the keyboard");
+                const QPoint far(hex->viewport()->width() - 1, hex->viewport()->height() - 1);
+                QContextMenuEvent mouse(QContextMenuEvent::Mouse, far,
+                                        hex->viewport()->mapToGlobal(far));
+                QApplication::sendEvent(hex->viewport(), &mouse);
+                CHECK_STEP(w, "context menu with the mouse");
+            }
+            answer.menuItem = -1;
 
             // A buffer filled to the part's capacity: typing, pasting and the wheel at the end.
             const std::uint32_t capacity = cat::Part(part).CodeSize();

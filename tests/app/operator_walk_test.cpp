@@ -202,6 +202,41 @@ class OperatorWalkTest : public QObject {
         }
     }
 
+    void optionBytesFromElsewhereSettleAfterOneCompose() {
+        // Bytes a project from another tool or a chip may carry: whatever the panel makes of
+        // them, composing and showing again must then be stable.
+        auto& w = Open();
+        std::uint32_t seed = 12345;
+        auto next = [&seed] {
+            seed = seed * 1103515245u + 12345u;
+            return static_cast<std::uint8_t>(seed >> 16);
+        };
+        for (const int part : cat::AllPartIndices()) {
+            SelectPart(w, part);
+            for (int round = 0; round < 12; ++round) {
+                for (auto& b : w.bench().info.optionBytes) {
+                    b = round == 0 ? 0x00 : round == 1 ? 0xFF : next();
+                }
+                w.bench().panel.ShowOptionBytes();
+                w.bench().NotifyChanged(model::kChangeOptionPanel);
+                CHECK_STEP(w, "foreign option bytes");
+                // The same bytes as read back from a chip, whole or cut short.
+                const auto count =
+                    static_cast<std::size_t>(cat::Part(part).Number(cat::key::kOptionCount));
+                const std::span<const std::uint8_t> chip(w.bench().info.optionBytes.data(),
+                                                         std::min<std::size_t>(count, 260));
+                w.bench().ShowChipOptions(chip.first(round == 2 ? chip.size() / 2 : chip.size()));
+                for (int i = 0; i < 24; ++i) {
+                    const auto* now = w.findChild<QCheckBox*>(QStringLiteral("c%1").arg(1584 + i));
+                    QVERIFY(!now->isEnabled());
+                    if (!w.findChild<QCheckBox*>(QStringLiteral("c%1").arg(1560 + i))->isEnabled())
+                        QVERIFY(!now->isChecked());
+                }
+                CHECK_STEP(w, "chip options shown");
+            }
+        }
+    }
+
     void filesLoadedThroughTheDialogsShowTheirBytes() {
         auto& w = Open();
         DialogAnswerer answer;

@@ -488,6 +488,15 @@ class OperatorWalkTest : public QObject {
                 QCOMPARE(w.codeBuffer().Bytes(), bytes);
                 CHECK_STEP(w, "cancelled");
             }
+            // The language button's menu, one language and back.
+            auto* language = w.findChild<QPushButton*>(QStringLiteral("language"));
+            for (int item : {0, 1, -1}) {
+                answer.menuItem = item;
+                QTest::mouseClick(language, Qt::LeftButton);
+                if (item >= 0) QCOMPARE(cat::LanguageID(), item);
+                CHECK_STEP(w, "language from the button");
+            }
+            QCOMPARE(w.bench().currentPart, part);
             QTest::mouseClick(Button(w, 1015), Qt::LeftButton);
             QVERIFY(w.log().toPlainText().isEmpty());
             // Escape and Enter on the window do not close it.

@@ -179,6 +179,20 @@ class OperatorWalkTest : public QObject {
                     CHECK_STEP(w, "list entry chosen");
                 }
             }
+            // The wheel over every list, and a letter typed into the part list.
+            for (int id : {1503, 1504, 1502, 1505}) {
+                QComboBox* list = Combo(w, id);
+                for (int turn : {-120, -120, 120}) {
+                    const QPointF at(list->width() / 2.0, list->height() / 2.0);
+                    QWheelEvent wheel(at, list->mapToGlobal(at), QPoint(), QPoint(0, turn),
+                                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                    QApplication::sendEvent(list, &wheel);
+                    CHECK_STEP(w, "wheel over a list");
+                }
+            }
+            QTest::keyClicks(Combo(w, 1501), "z");
+            CHECK_STEP(w, "letter in the part list");
+            SelectPart(w, part);
             auto* hwwidl = w.findChild<QCheckBox*>("c1518");
             if (hwwidl->isEnabled()) {
                 ClickBox(hwwidl);

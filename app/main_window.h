@@ -11,8 +11,8 @@
 #include "app/message_log.h"
 #include "app/profile.h"
 #include "app/quadrel_buffer.h"
-#include "catalogue/model/workbench.h"
 #include "platform/window_class.h"
+#include "workbench/workbench.h"
 
 class QCheckBox;
 class QComboBox;

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/model/vector_code_buffer.h"
-#include "catalogue/model/workbench.h"
 #include "catalogue/part_database.h"
 #include "cli/command.h"
 #include "cli/json.h"
-#include "project/file_actions.h"
 #include "project/file_io.h"
 #include "project/qrx_file.h"
+#include "workbench/file_actions.h"
+#include "workbench/vector_code_buffer.h"
+#include "workbench/workbench.h"
 
 namespace {
 

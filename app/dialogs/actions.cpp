@@ -4,7 +4,7 @@
 
 #include "app/dialogs/file_dialogs.h"
 #include "app/profile.h"
-#include "project/file_actions.h"
+#include "workbench/file_actions.h"
 
 namespace app::dialogs {
 namespace {

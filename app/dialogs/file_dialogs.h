@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/operator_ports.h"
-#include "project/file_actions.h"
+#include "workbench/file_actions.h"
 
 class QButtonGroup;
 class QLineEdit;

@@ -39,8 +39,8 @@
 #include "catalogue/part_database.h"
 #include "catalogue/part_order.h"
 #include "platform/library_loader.h"
-#include "project/file_actions.h"
 #include "project/qrx_file.h"
+#include "workbench/file_actions.h"
 
 // A failed invariant ends the test function there rather than piling up follow-on failures.
 #define CHECK_STEP(w, step)                     \

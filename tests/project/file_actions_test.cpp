@@ -1,5 +1,5 @@
 // The file buttons driven through the workbench, as the window and writer-cli drive them.
-#include "project/file_actions.h"
+#include "workbench/file_actions.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "catalogue/model/vector_code_buffer.h"
 #include "catalogue/part_database.h"
 #include "project/file_io.h"
 #include "project/program_image.h"
+#include "workbench/vector_code_buffer.h"
 
 using namespace proj;
 namespace fs = std::filesystem;

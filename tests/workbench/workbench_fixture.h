@@ -6,8 +6,8 @@
 #include <string>
 
 #include "catalogue/lookup.h"
-#include "catalogue/model/vector_code_buffer.h"
-#include "catalogue/model/workbench.h"
+#include "workbench/vector_code_buffer.h"
+#include "workbench/workbench.h"
 
 namespace model_test {
 

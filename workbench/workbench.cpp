@@ -1,4 +1,4 @@
-#include "catalogue/model/workbench.h"
+#include "workbench/workbench.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "project/file_actions.h"
+#include "workbench/file_actions.h"
 
 #include <algorithm>
 #include <chrono>

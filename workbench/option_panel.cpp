@@ -1,4 +1,4 @@
-#include "catalogue/model/option_panel.h"
+#include "workbench/option_panel.h"
 
 #include <unistd.h>
 

@@ -8,10 +8,10 @@
 #include <span>
 #include <string>
 
-#include "catalogue/model/list_model.h"
-#include "catalogue/model/option_panel.h"
 #include "core/operator_ports.h"
 #include "project/project_info.h"
+#include "workbench/list_model.h"
+#include "workbench/option_panel.h"
 
 namespace model {
 

@@ -1,4 +1,4 @@
-#include "catalogue/model/vector_code_buffer.h"
+#include "workbench/vector_code_buffer.h"
 
 #include <algorithm>
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/model/list_model.h"
 #include "catalogue/part_database.h"
 #include "project/project_info.h"
+#include "workbench/list_model.h"
 
 namespace model {
 

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "catalogue/model/option_panel.h"
+#include "workbench/option_panel.h"
 #include "workbench_fixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "catalogue/model/list_model.h"
+#include "workbench/list_model.h"
 
 #include <cctype>
 

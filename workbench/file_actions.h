@@ -10,9 +10,9 @@
 #include <span>
 #include <string>
 
-#include "catalogue/model/workbench.h"
 #include "core/operator_ports.h"
 #include "project/qrx_file.h"
+#include "workbench/workbench.h"
 
 namespace proj {
 

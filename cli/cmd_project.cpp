@@ -1,20 +1,15 @@
 // writer-cli project show FILE.qrx [--json]
 // writer-cli project build --part INDEX [STEP ...] -o OUT.qrx
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "catalogue/part_database.h"
 #include "cli/command.h"
 #include "cli/json.h"
+#include "cli/session.h"
 #include "project/file_io.h"
 #include "project/qrx_file.h"
-#include "workbench/file_actions.h"
-#include "workbench/vector_code_buffer.h"
-#include "workbench/workbench.h"
 
 namespace {
 
@@ -35,43 +30,6 @@ constexpr const char* kHelp =
     "         --serial-address HEX  --serial-string TEXT  --serial-number HEX\n"
     "         --custom-id HEX  --string-id TEXT   answers of the Custom Setting dialog\n";
 
-// The message log on standard output: "\r\n" becomes a line break, other bytes stay.
-class StdoutLog : public core::MessageSink {
-  public:
-    void Clear() override {}
-    void Append(std::string_view text) override {
-        std::string out;
-        out.reserve(text.size());
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-            out += text[i];
-        }
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        std::fflush(stdout);
-    }
-};
-
-// Message boxes go to standard error; questions are answered Yes.
-class StderrQuestions : public core::Questions {
-  public:
-    void Inform(std::string_view caption, std::string_view text) override { Show(caption, text); }
-    bool AskOkCancel(std::string_view caption, std::string_view text) override {
-        Show(caption, text);
-        return true;
-    }
-    bool AskYesNo(std::string_view caption, std::string_view text) override {
-        Show(caption, text);
-        return true;
-    }
-
-  private:
-    static void Show(std::string_view caption, std::string_view text) {
-        if (!caption.empty())
-            std::fprintf(stderr, "%.*s: ", static_cast<int>(caption.size()), caption.data());
-        std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
-    }
-};
-
 // Records the reader's refusal instead of showing it.
 class RecordingQuestions : public core::Questions {
   public:
@@ -79,48 +37,6 @@ class RecordingQuestions : public core::Questions {
     bool AskOkCancel(std::string_view, std::string_view) override { return true; }
     bool AskYesNo(std::string_view, std::string_view) override { return true; }
 };
-
-// Answers the file dialogs from the command line.
-class OptionDialogs : public proj::FileDialogs {
-  public:
-    std::uint32_t placeAddress = 0;
-    std::optional<proj::IspChoice> isp;
-    std::optional<std::uint8_t> customId;
-    std::optional<std::string> stringId;
-    std::string output;
-
-    std::optional<std::string> OpenProgramFile() override { return std::nullopt; }
-    std::optional<std::uint32_t> SelectArea(std::uint32_t) override { return placeAddress; }
-    std::optional<std::string> SaveBufferFile() override { return std::nullopt; }
-    std::optional<std::string> SaveProjectFile() override { return output; }
-    void CustomSetting(std::uint8_t& id, std::string& text) override {
-        if (customId) id = *customId;
-        if (stringId) text = stringId->substr(0, 16);
-    }
-    std::optional<proj::IspChoice> InsertIsp() override { return isp; }
-};
-
-std::optional<std::uint32_t> ParseUnsigned(const std::string& text, int base) {
-    if (text.empty() || text[0] == '-' || text[0] == '+') return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(text.c_str(), &end, base);
-    if (errno || *end || value > 0xFFFFFFFFull) return std::nullopt;
-    return static_cast<std::uint32_t>(value);
-}
-
-// Decimal, or hexadecimal with 0x.
-std::optional<std::uint32_t> ParseNumberArg(const std::string& text) {
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-        return ParseUnsigned(text.substr(2), 16);
-    return ParseUnsigned(text, 10);
-}
-
-std::optional<std::uint32_t> ParseHexArg(const std::string& text) {
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-        return ParseUnsigned(text.substr(2), 16);
-    return ParseUnsigned(text, 16);
-}
 
 // Names in a project are 8-bit text from any code page; JSON wants UTF-8. Valid UTF-8 stays as
 // it is, every other byte stands for the character of the same number (Latin-1).
@@ -254,137 +170,39 @@ int Show(const std::vector<std::string>& args) {
     return 0;
 }
 
-int Fail(const char* what, const std::string& arg) {
-    std::fprintf(stderr, "writer-cli: %s: %s\n", what, arg.c_str());
-    return 1;
-}
-
 int Build(const std::vector<std::string>& args) {
     // The part and the output first; the steps run afterwards in their order.
     std::optional<std::uint32_t> part;
-    OptionDialogs dialogs;
+    std::string output;
     std::vector<std::size_t> steps;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto needs = [&](std::size_t n) { return i + n < args.size(); };
-        if (a == "--part" && needs(1)) {
-            part = ParseNumberArg(args[++i]);
-            if (!part) return Fail("bad part index", args[i]);
-        } else if (a == "-o" && needs(1)) {
-            dialogs.output = args[++i];
-        } else if (a == "--load-at" && needs(2)) {
+        const int arity = cli::StepArity(a);
+        if (a == "--part" && i + 1 < args.size()) {
+            part = cli::ParseNumberArg(args[++i]);
+            if (!part) return cli::Fail("bad part index", args[i]);
+        } else if (a == "-o" && i + 1 < args.size()) {
+            output = args[++i];
+        } else if (arity > 0 && i + arity < args.size()) {
             steps.push_back(i);
-            i += 2;
-        } else if ((a == "--load" || a == "--isp" || a == "--isp-space" || a == "--iap-space" ||
-                    a == "--option" || a == "--osc" || a == "--auto" || a == "--max-counter" ||
-                    a == "--serial-enable" || a == "--auto-increment" || a == "--serial-address" ||
-                    a == "--serial-string" || a == "--serial-number" || a == "--custom-id" ||
-                    a == "--string-id") &&
-                   needs(1)) {
-            steps.push_back(i);
-            ++i;
+            i += arity;
         } else {
             std::fprintf(stderr, "writer-cli: unexpected argument '%s'\n\n%s", a.c_str(), kHelp);
             return 2;
         }
     }
-    if (!part || dialogs.output.empty()) {
+    if (!part || output.empty()) {
         std::fputs(kHelp, stderr);
         return 2;
     }
-    if (*part > static_cast<std::uint32_t>(cat::kMaxPartIndex) ||
-        !cat::Part(static_cast<int>(*part)).Exists()) {
-        return Fail("no such part", std::to_string(*part));
-    }
-
-    model::VectorCodeBuffer buffer;
-    StdoutLog log;
-    StderrQuestions questions;
-    model::Workbench bench;
-    bench.Attach(&buffer, &log);
-    buffer.onChange = [&bench] { bench.OnBufferChanged(); };
-    bench.FillSeriesList();
-    if (!bench.SelectPartByIndex(static_cast<int>(*part)))
-        return Fail("part is not listed", std::to_string(*part));
-
+    cli::Session session;
+    session.dialogs.output = output;
+    if (session.SelectPart(*part) != 0) return 1;
     for (const std::size_t at : steps) {
-        const std::string& step = args[at];
-        const std::string& value = args[at + 1];
-        if (step == "--load" || step == "--load-at") {
-            std::string path = value;
-            dialogs.placeAddress = 0;
-            if (step == "--load-at") {
-                const auto address = ParseHexArg(value);
-                if (!address) return Fail("bad address", value);
-                dialogs.placeAddress = *address;
-                path = args[at + 2];
-            }
-            if (proj::LoadFileAtStartup(bench, path, dialogs, questions) != proj::kLoadOk) return 1;
-        } else if (step == "--isp") {
-            dialogs.isp = value == "builtin" ? proj::IspChoice{proj::ISP_SRC_BUILTIN, {}}
-                                             : proj::IspChoice{proj::ISP_SRC_USER, value};
-            if (!proj::InsertIspButton(bench, dialogs)) return 1;
-        } else if (step == "--isp-space" || step == "--iap-space") {
-            model::ListModel& list = step == "--isp-space" ? bench.panel.isp : bench.panel.iap;
-            const auto pos = ParseNumberArg(value);
-            if (!list.enabled || !pos || *pos >= static_cast<std::uint32_t>(list.Count())) {
-                return Fail("no such list position", step + " " + value);
-            }
-            if (step == "--isp-space") {
-                bench.OnIspChanged(static_cast<int>(*pos));
-            } else {
-                bench.OnIapChanged(static_cast<int>(*pos));
-            }
-        } else if (step == "--option") {
-            const auto eq = value.find('=');
-            const std::string name = value.substr(0, eq);
-            const std::string state = eq == std::string::npos ? "" : value.substr(eq + 1);
-            if (state != "on" && state != "off") return Fail("expected NAME=on|off", value);
-            model::CheckModel* box = nullptr;
-            for (auto& set : bench.panel.setBoxes) {
-                if (set.enabled && set.text == name) box = &set;
-            }
-            if (!box) return Fail("the part has no option", name);
-            bench.OnOptionBoxClicked(box->id, state == "on");
-        } else if (step == "--osc") {
-            const auto osc = ParseNumberArg(value);
-            const int pos = osc ? bench.panel.osc.SelectByValue(*osc) : -1;
-            if (!bench.panel.osc.enabled || pos < 0) return Fail("no such OSC List value", value);
-            bench.OnOscChanged(pos);
-        } else if (step == "--custom-id") {
-            const auto id = ParseHexArg(value);
-            if (!id || *id > 0xFF) return Fail("bad custom id", value);
-            dialogs.customId = static_cast<std::uint8_t>(*id);
-        } else if (step == "--string-id") {
-            dialogs.stringId = value;
-        } else if (step == "--serial-string") {
-            bench.info.serialString.fill(' ');
-            std::copy_n(value.begin(), std::min(value.size(), bench.info.serialString.size()),
-                        bench.info.serialString.begin());
-        } else {
-            const bool hex = step == "--serial-address" || step == "--serial-number";
-            const auto number = hex ? ParseHexArg(value) : ParseNumberArg(value);
-            if (!number) return Fail("bad number", step + " " + value);
-            const std::uint32_t n = *number;
-            auto& info = bench.info;
-            if (step == "--auto" && n <= 0xFF) {
-                info.autoSteps = static_cast<std::uint8_t>(n);
-            } else if (step == "--max-counter" && n <= 0xFFFF) {
-                info.maxCounter = static_cast<std::uint16_t>(n);
-            } else if (step == "--serial-enable" && n <= 1) {
-                info.serialEnabled = static_cast<std::uint8_t>(n);
-            } else if (step == "--auto-increment" && n <= 1) {
-                info.autoIncrement = static_cast<std::uint8_t>(n);
-            } else if (step == "--serial-address") {
-                info.serialAddress = n;
-            } else if (step == "--serial-number") {
-                info.serialNumber = n;
-            } else {
-                return Fail("value out of range", step + " " + value);
-            }
-        }
+        if (cli::ApplyStep(session, args, at) != 0) return 1;
     }
-    return proj::SaveProjectButton(bench, dialogs, proj::CurrentSaveEntropy()) ? 0 : 1;
+    return proj::SaveProjectButton(session.bench, session.dialogs, proj::CurrentSaveEntropy()) ? 0
+                                                                                               : 1;
 }
 
 int Run(const std::vector<std::string>& args) {

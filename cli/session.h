@@ -1,0 +1,83 @@
+// What the subcommands that act like the window share: the log on standard output, message boxes
+// on standard error, the file dialogs answered from the command line, a workbench over a plain
+// vector, and the build steps (--load, --isp, --option, ...) applied in the order given.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/operator_ports.h"
+#include "workbench/file_actions.h"
+#include "workbench/vector_code_buffer.h"
+#include "workbench/workbench.h"
+
+namespace cli {
+
+// The message log on standard output: "\r\n" becomes a line break, other bytes stay.
+class StdoutLog : public core::MessageSink {
+  public:
+    void Clear() override;
+    void Append(std::string_view text) override;
+
+  private:
+    bool midLine_ = false;
+};
+
+// Message boxes go to standard error; questions are answered Yes.
+class StderrQuestions : public core::Questions {
+  public:
+    void Inform(std::string_view caption, std::string_view text) override;
+    bool AskOkCancel(std::string_view caption, std::string_view text) override;
+    bool AskYesNo(std::string_view caption, std::string_view text) override;
+    static void Show(std::string_view caption, std::string_view text);
+};
+
+// Answers the file dialogs from the command line.
+class OptionDialogs : public proj::FileDialogs {
+  public:
+    std::uint32_t placeAddress = 0;
+    std::optional<proj::IspChoice> isp;
+    std::optional<std::uint8_t> customId;
+    std::optional<std::string> stringId;
+    std::string output;
+    std::string open;  // the file Load File picks
+
+    std::optional<std::string> OpenProgramFile() override;
+    std::optional<std::uint32_t> SelectArea(std::uint32_t) override { return placeAddress; }
+    std::optional<std::string> SaveBufferFile() override { return std::nullopt; }
+    std::optional<std::string> SaveProjectFile() override { return output; }
+    void CustomSetting(std::uint8_t& id, std::string& text) override;
+    std::optional<proj::IspChoice> InsertIsp() override { return isp; }
+};
+
+// Whole-word numbers: decimal or 0x-hexadecimal; hexadecimal with or without 0x.
+std::optional<std::uint32_t> ParseNumberArg(const std::string& text);
+std::optional<std::uint32_t> ParseHexArg(const std::string& text);
+// "writer-cli: WHAT: ARG" on standard error; returns 1.
+int Fail(const char* what, const std::string& arg);
+
+// The window's state without the window.
+struct Session {
+    Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    model::VectorCodeBuffer buffer;
+    StdoutLog log;
+    StderrQuestions questions;
+    OptionDialogs dialogs;
+    model::Workbench bench;
+
+    // Selects the part with its series, as the lists would. 1 with a message when there is none.
+    int SelectPart(std::uint32_t partIndex);
+};
+
+// The build steps. `StepArity` is the number of values a step takes (0: not a step).
+int StepArity(const std::string& arg);
+// Applies the step at args[at]; 0 when it passed, 1 when it failed (its lines were printed).
+int ApplyStep(Session& session, const std::vector<std::string>& args, std::size_t at);
+
+}  // namespace cli

@@ -1,0 +1,78 @@
+// Before every operation the writer's firmware is compared with the images carried for the
+// selected part, and brought to them after the operator agrees.
+#include "catalogue/lookup.h"
+#include "catalogue/part_database.h"
+#include "writer/writer.h"
+
+namespace writer {
+
+namespace {
+
+constexpr std::uint16_t kQuestionKey = 0x07D8;
+constexpr std::uint16_t kFailedKey = 0x07D9;
+
+// The writer runs `image` when its id byte and both version bytes match.
+bool IsCurrent(const cat::ImageRecord& image, std::uint8_t idByte, const std::uint8_t* reply) {
+    return reply[0] == idByte && reply[1] == image.version1 && reply[2] == image.version2;
+}
+
+}  // namespace
+
+bool Writer::AskUpgrade() {
+    const std::string text = cat::LanguageTextOr(kQuestionKey, kUpgradeQuestion);
+    return questions_.AskOkCancel("", text);
+}
+
+bool Writer::CheckFirmware() {
+    if (!link_.Connect()) return false;
+    FirmwareReply reply{};
+    if (!FirmwareVersion(reply)) {
+        log_.Append("Check firmware fail !\r\n");
+        link_.Disconnect();
+        return false;
+    }
+    const cat::Part part(bench_.currentPart);
+    bool upgradeStarted = false;
+    std::uint32_t result = 0;
+
+    const auto commandFamily = static_cast<std::uint8_t>(part.Number(cat::key::kSecondaryFamily));
+    const auto commandImage = cat::LookupImage(0x200 + commandFamily);
+    if (commandImage && !IsCurrent(*commandImage, commandFamily, reply.data() + 3)) {
+        if (!AskUpgrade()) {
+            link_.Disconnect();
+            return false;
+        }
+        upgradeStarted = true;
+        log_.Clear();
+        log_.Append("Upgrade Writer => ");
+        result = UpgradeImage(commandImage->bytes()) ? 1 : 0;
+        host_.Wait(1000);
+    }
+    link_.Disconnect();
+
+    if (!upgradeStarted || result != 0) {
+        const auto dfuFamily = static_cast<std::uint8_t>(part.FirmwareFamily());
+        const auto dfuImage = dfuUpgrade ? cat::LookupImage(0x100 + dfuFamily) : std::nullopt;
+        if (dfuImage && !IsCurrent(*dfuImage, dfuFamily, reply.data())) {
+            if (!upgradeStarted) {
+                if (!AskUpgrade()) return false;
+                upgradeStarted = true;
+                log_.Clear();
+                log_.Append("Upgrade Writer => ");
+            }
+            result = dfuUpgrade(dfuImage->bytes());
+            host_.Wait(2000);
+        }
+    }
+
+    if (!upgradeStarted) return true;
+    if (result != 0) {
+        log_.Append("Pass !\t");
+        return true;
+    }
+    log_.Append("Fail !\t");
+    questions_.Inform("", cat::LanguageTextOr(kFailedKey, kUpgradeFailed));
+    return false;
+}
+
+}  // namespace writer

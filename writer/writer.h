@@ -1,0 +1,139 @@
+// The writer side of the main window: the command set, the operation bracket, the composite
+// operations, the Auto batch and the firmware check. It reaches the operator only through the
+// log, the questions and the Host; the window and writer-cli each provide them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/operator_ports.h"
+#include "workbench/workbench.h"
+#include "writer/host.h"
+#include "writer/writer_link.h"
+
+namespace writer {
+
+// Main-window buttons that start a writer operation.
+namespace button {
+inline constexpr int kDumpTarget = 1003;
+inline constexpr int kOffline = 1005;
+inline constexpr int kCheckId = 1006;
+inline constexpr int kErase = 1007;
+inline constexpr int kBlankCheck = 1008;
+inline constexpr int kProgram = 1009;
+inline constexpr int kVerify = 1010;
+inline constexpr int kAuto = 1011;
+inline constexpr int kWholeChipErase = 1012;
+inline constexpr int kWriteOption = 1013;
+inline constexpr int kReadOption = 1014;
+}  // namespace button
+
+// Auto step bits.
+namespace step {
+inline constexpr std::uint8_t kWholeChipErase = 0x01;
+inline constexpr std::uint8_t kBlankCheck = 0x02;
+inline constexpr std::uint8_t kProgram = 0x04;
+inline constexpr std::uint8_t kVerify = 0x08;
+inline constexpr std::uint8_t kWriteOption = 0x10;
+inline constexpr std::uint8_t kErase = 0x20;
+}  // namespace step
+
+using FirmwareReply = std::array<std::uint8_t, 6>;
+
+class Writer {
+  public:
+    Writer(model::Workbench& bench, WriterLink& link, Host& host, core::MessageSink& log,
+           core::Questions& questions);
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    WriterLink& link() { return link_; }
+    model::Workbench& bench() { return bench_; }
+    core::MessageSink& log() { return log_; }
+    core::Questions& questions() { return questions_; }
+    Host& host() { return host_; }
+
+    // Set while a handler runs; a second operation started from inside the pump is turned away.
+    bool busy = false;
+    // Set between BeginOperation and EndOperation.
+    bool operationOpen = false;
+
+    // Millisecond ticks for the elapsed times; a steady clock unless a test sets another.
+    std::function<std::uint32_t()> ticks;
+    // The DFU upgrade of an image (its result: non-zero is success). Unset: the writer's DFU
+    // image is never compared, so no DFU upgrade is offered.
+    std::function<std::uint32_t(std::span<const std::uint8_t> image)> dfuUpgrade;
+
+    // Commands. Each writes its label, verdict and elapsed time unless quiet.
+    bool FirmwareVersion(FirmwareReply& reply);
+    bool CheckId(bool quiet);
+    bool WholeChipErase(bool quiet);
+    bool EraseArea(std::uint32_t length, std::uint32_t start, bool quiet);
+    bool WriteMemory(const std::uint8_t* data, std::uint32_t length, std::uint32_t start,
+                     bool quiet);
+    bool ProgramOption(const std::uint8_t* bytes, std::uint32_t count, bool quiet);
+    bool WriteCode(const std::uint8_t* data, std::uint32_t length, bool quiet);
+    bool WriteInfo(const std::uint8_t* record, std::uint32_t length, bool quiet);
+    bool DumpTarget(std::uint8_t* buffer, std::uint32_t length, std::uint32_t start, bool quiet);
+    bool ReadOption(std::uint8_t* buffer, std::uint32_t length, bool quiet);
+    bool Trim(bool quiet);
+    // Command 4/0 with the image as its data phase (the writer's own upgrade path).
+    bool UpgradeImage(std::span<const std::uint8_t> image);
+
+    // The operation bracket.
+    bool BeginOperation();
+    void EndOperation();
+
+    // Composites, run inside an open operation.
+    bool BlankCheck();
+    bool Erase();
+    bool Program();
+    bool Verify();
+    bool Dump();
+
+    // A main-window button's handler (Check ID, Erase, Blank Check, Program, Verify, Dump
+    // Target, Whole-Chip Erase, Write Option, Read Option). Returns whether every step passed
+    // (false also when turned away or when the operation could not begin).
+    bool OnButton(int id);
+    // The Auto batch in its fixed order; stores `mask` in the project first.
+    bool RunAuto(std::uint8_t mask);
+
+    // Before every operation: the writer's firmware against the images carried for the part,
+    // upgraded after the operator agrees. False: the operation must not start.
+    bool CheckFirmware();
+
+    // Elapsed-time text " [s.mmm\"]\r\n" for ticks taken at `start`.
+    std::string Elapsed(std::uint32_t start) const;
+    std::uint32_t Now() const;
+
+  private:
+    void Say(std::string_view text, bool quiet = false);
+    // Label, exchange with a status byte, data phase, verdict, elapsed time.
+    bool StatusCommand(std::string_view label, std::uint8_t command, std::uint8_t subcommand,
+                       std::uint32_t p1, std::uint32_t p2, std::string_view pass,
+                       std::string_view fail, bool quiet,
+                       const std::function<bool()>& dataPhase = {});
+    std::uint32_t DeviceCode();               // read fresh; also stored in the project's partIndex
+    std::vector<std::uint8_t> Image() const;  // codeSize bytes of 0xFF under the buffer
+    bool ReadMatches(std::uint32_t length, std::uint32_t start, const std::uint8_t* expected);
+    bool Guarded(const std::function<bool()>& steps);
+    bool AskUpgrade();
+
+    model::Workbench& bench_;
+    WriterLink& link_;
+    Host& host_;
+    core::MessageSink& log_;
+    core::Questions& questions_;
+};
+
+// The English texts the firmware question and the upgrade failure fall back to.
+inline constexpr std::string_view kUpgradeQuestion =
+    "Unmatched firmware version on the writer .\r\nPress <OK> to update or <Cancel> to quit .";
+inline constexpr std::string_view kUpgradeFailed = "Upgrade fail !\r\nPlease contact Corvane !";
+
+}  // namespace writer

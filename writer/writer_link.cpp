@@ -1,0 +1,189 @@
+#include "writer/writer_link.h"
+
+#include <algorithm>
+
+#include "platform/device/writer_ids.h"
+#include "platform/library_loader.h"
+
+namespace writer {
+
+namespace {
+
+void PutLE32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::uint32_t GetLE32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+}  // namespace
+
+std::array<std::uint8_t, 16> CommandFrame(std::uint8_t command, std::uint8_t subcommand,
+                                          std::uint32_t p1, std::uint32_t p2, std::uint32_t p3) {
+    std::array<std::uint8_t, 16> frame{0xFF, 0x5A, command, subcommand};
+    PutLE32(frame.data() + 4, p1);
+    PutLE32(frame.data() + 8, p2);
+    PutLE32(frame.data() + 12, p3);
+    return frame;
+}
+
+struct WriterLink::Api {
+    int (*WriteData)(void*, const unsigned char*, unsigned int, unsigned int*) = nullptr;
+    int (*ReadData)(void*, unsigned char*, unsigned int, unsigned int*) = nullptr;
+    int (*ConnectTNX)(void*, int) = nullptr;
+    int (*DisconnectTNX)(void*) = nullptr;
+    int (*ClearTNXBuffer)(void*) = nullptr;  // resolved with the others, never called
+};
+
+WriterLink::WriterLink(Host& host) : host_(host) {}
+
+WriterLink::~WriterLink() {
+    Unload();
+}
+
+bool WriterLink::Load(core::Questions& questions) {
+    Unload();
+    library_ = platform::LoadProgramLibrary("libtunnix.so");
+    if (library_) {
+        auto api = std::make_unique<Api>();
+        auto resolve = [this](auto& fn, const char* name) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(
+                platform::LibrarySymbol(library_, name));
+            return fn != nullptr;
+        };
+        const bool all = resolve(api->WriteData, "WriteData") &&
+                         resolve(api->ReadData, "ReadData") &&
+                         resolve(api->ConnectTNX, "ConnectTNX") &&
+                         resolve(api->DisconnectTNX, "DisconnectTNX") &&
+                         resolve(api->ClearTNXBuffer, "ClearTNXBuffer");
+        if (all) {
+            api_ = std::move(api);
+            return true;
+        }
+        platform::UnloadProgramLibrary(library_);
+        library_ = nullptr;
+    }
+    questions.Inform("Warning", "Load TUNNIX.DLL fail !");
+    return false;
+}
+
+void WriterLink::Unload() {
+    if (!library_) return;
+    Disconnect();
+    api_.reset();
+    platform::UnloadProgramLibrary(library_);
+    library_ = nullptr;
+}
+
+bool WriterLink::Connect() {
+    if (!library_) return false;
+    Disconnect();
+    record_ = std::make_unique<ConnectionRecord>();
+    record_->fill(0);
+    PutLE32(record_->data() + 0, writer_ids::WRITER_VID);
+    PutLE32(record_->data() + 4, writer_ids::WRITER_PID);
+    SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
+    if (api_->ConnectTNX(record_->data(), 1) != 0) record_.reset();
+    return connected();
+}
+
+void WriterLink::Disconnect() {
+    if (!library_ || !record_) return;
+    api_->DisconnectTNX(record_->data());
+    record_.reset();
+}
+
+void WriterLink::SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) {
+    PutLE32(record_->data() + kReadTimeoutOffset, readMs);
+    PutLE32(record_->data() + kWriteTimeoutOffset, writeMs);
+}
+
+std::uint32_t WriterLink::ReadTimeout() const {
+    return record_ ? GetLE32(record_->data() + kReadTimeoutOffset) : 0;
+}
+
+std::uint32_t WriterLink::WriteTimeout() const {
+    return record_ ? GetLE32(record_->data() + kWriteTimeoutOffset) : 0;
+}
+
+std::uint32_t WriterLink::Exchange(std::uint8_t command, std::uint8_t subcommand, std::uint32_t p1,
+                                   std::uint32_t p2, std::uint32_t p3, std::uint32_t replyLength,
+                                   std::uint8_t* reply, std::uint32_t timeoutMs) {
+    const auto frame = CommandFrame(command, subcommand, p1, p2, p3);
+    if (connected()) {
+        if (timeoutMs) PutLE32(record_->data() + kWriteTimeoutOffset, timeoutMs);
+        unsigned int count = 0;
+        api_->WriteData(record_->data(), frame.data(), frame.size(), &count);
+        SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
+    }
+    if (replyLength == 0) return 1;
+    if (!connected()) return 0;
+    if (timeoutMs) PutLE32(record_->data() + kReadTimeoutOffset, timeoutMs);
+    unsigned int count = 0;
+    std::uint32_t result = 0;
+    if (!reply) {
+        // A small reply of 1 to 4 bytes, read as a little-endian number.
+        std::array<std::uint8_t, 4> small{};
+        const std::uint32_t wanted = std::min<std::uint32_t>(replyLength, small.size());
+        api_->ReadData(record_->data(), small.data(), wanted, &count);
+        result = GetLE32(small.data());
+    } else {
+        api_->ReadData(record_->data(), reply, replyLength, &count);
+        result = count == replyLength ? 1 : 0;
+    }
+    SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
+    return result;
+}
+
+void WriterLink::AdvanceProgress(std::uint32_t chunk) {
+    progressDone += chunk;
+    // Truncating 32-bit arithmetic, as the bar has always shown it.
+    const std::uint32_t position = progressTotal ? progressDone * 100u / progressTotal : 0;
+    host_.SetProgressPosition(position);
+    host_.PumpMessages();
+}
+
+bool WriterLink::BulkWrite(const std::uint8_t* data, std::uint32_t length,
+                           std::uint32_t timeoutMs) {
+    std::uint32_t offset = 0;
+    while (length > 0) {
+        const std::uint32_t chunk = std::min(kChunk, length);
+        if (!connected()) return false;
+        if (timeoutMs) PutLE32(record_->data() + kWriteTimeoutOffset, timeoutMs);
+        unsigned int count = 0;
+        api_->WriteData(record_->data(), data + offset, chunk, &count);
+        SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
+        std::uint8_t ack = 0;
+        count = 0;
+        api_->ReadData(record_->data(), &ack, 1, &count);
+        SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
+        if (count == 0 || ack == 0) return false;
+        offset += chunk;
+        length -= chunk;
+        AdvanceProgress(chunk);
+        // A handler run by the pump may have closed the connection; the next chunk sees it.
+    }
+    return true;
+}
+
+bool WriterLink::BulkRead(std::uint8_t* buffer, std::uint32_t length, std::uint32_t timeoutMs) {
+    std::uint32_t offset = 0;
+    while (length > 0) {
+        const std::uint32_t chunk = std::min(kChunk, length);
+        unsigned int count = 0;
+        if (connected()) {
+            if (timeoutMs) PutLE32(record_->data() + kReadTimeoutOffset, timeoutMs);
+            api_->ReadData(record_->data(), buffer + offset, chunk, &count);
+            SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
+        }
+        if (count != chunk) return false;
+        offset += chunk;
+        length -= chunk;
+        AdvanceProgress(chunk);
+    }
+    return true;
+}
+
+}  // namespace writer

@@ -20,6 +20,7 @@
 
 #include "app/control_ids.h"
 #include "app/dialogs/actions.h"
+#include "app/dialogs/auto_dialog.h"
 #include "catalogue/lookup.h"
 #include "catalogue/part_database.h"
 #include "platform/library_loader.h"
@@ -95,10 +96,33 @@ MainWindow::MainWindow(Profile& profile, WriterFamilyProbe probe, QWidget* paren
     BuildWindow();
     bench_.Attach(&buffer_, log_);
     bench_.onChanged = [this](unsigned changes) { Mirror(changes); };
+    BuildWriterSide();
     ConnectEvents();
 }
 
+void MainWindow::BuildWriterSide() {
+    writerHost_ = std::make_unique<WindowWriterHost>(this, progress_,
+                                                     [this](bool shown) { ShowProgress(shown); });
+    writerQuestions_ = std::make_unique<WriterQuestions>(this);
+    link_ = std::make_unique<writer::WriterLink>(*writerHost_);
+    writer_ =
+        std::make_unique<writer::Writer>(bench_, *link_, *writerHost_, *log_, *writerQuestions_);
+    writer_->busy = true;  // until the window has opened
+    link_->Load(*writerQuestions_);
+}
+
+void MainWindow::OnWriterButton(int id) {
+    if (id == id::kAuto) {
+        dialogs::OpenAutoDialog(this, bench_.info.autoSteps,
+                                [this](std::uint8_t mask) { writer_->RunAuto(mask); });
+        return;
+    }
+    writer_->OnButton(id);
+}
+
 MainWindow::~MainWindow() {
+    writer_.reset();
+    link_.reset();
     bench_.onChanged = nullptr;
     bench_.Attach(nullptr, nullptr);
     // The control goes first, while this window can still take its messages.
@@ -424,6 +448,11 @@ void MainWindow::ConnectEvents() {
             [this] { dialogs::OnInsertIsp(this, bench_); });
     connect(button(id::kClearMessage), &QPushButton::clicked, this, [this] { log_->Clear(); });
     connect(button(id::kExit), &QPushButton::clicked, this, [this] { Exit(); });
+    for (int id :
+         {id::kDumpTarget, id::kCheckId, id::kErase, id::kBlankCheck, id::kProgram, id::kVerify,
+          id::kAuto, id::kWholeChipErase, id::kWriteOption, id::kReadOption}) {
+        connect(button(id), &QPushButton::clicked, this, [this, id] { OnWriterButton(id); });
+    }
 }
 
 void MainWindow::LoadBanner() {
@@ -433,7 +462,7 @@ void MainWindow::LoadBanner() {
 }
 
 void MainWindow::Open(const QString& commandLinePath) {
-    busy_ = true;
+    writer_->busy = true;
     // A forced writer-firmware upgrade (right-hand Ctrl held) belongs here once the writer
     // link exists.
     setWindowIcon(QIcon(QPixmap(QStringLiteral(":/writer/icon.png"))));
@@ -441,19 +470,23 @@ void MainWindow::Open(const QString& commandLinePath) {
     if (hexControl_ != nullptr) ConfigureCodeBufferControl(hexControl_);
     ApplyLanguage();
     if (const auto caption = cat::LookupText(cat::kProductInfo, 0)) {
-        setWindowTitle(FromUtf8(*caption));
+        QString title = FromUtf8(*caption);
+        // A demonstration writer says so, wherever the operator looks first.
+        if (UsesVirtualWriter())
+            title += cat::LanguageID() == 0 ? " - Virtual Writer" : " - 虚拟烧录器";
+        setWindowTitle(title);
     }
 
     // The writer family: from an attached writer, else what the profile remembers.
     std::optional<std::uint32_t> family;
-    if (probe_) family = probe_();
+    family = probe_ ? probe_() : writer_->ProbeFamily();
     if (!family)
         family = static_cast<std::uint32_t>(profile_.ReadInt(QStringLiteral("PartType"), 0));
     bench_.RestorePart(profile_.ReadInt(QStringLiteral("PartNo"), -1), *family);
 
     show();
     if (!commandLinePath.isEmpty()) dialogs::LoadFileAtStartup(this, bench_, commandLinePath);
-    busy_ = false;
+    writer_->busy = false;
 }
 
 void MainWindow::SystemCommand(int command) {

@@ -6,13 +6,16 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "app/message_log.h"
 #include "app/profile.h"
 #include "app/quadrel_buffer.h"
+#include "app/writer_host.h"
 #include "platform/window_class.h"
 #include "workbench/workbench.h"
+#include "writer/writer.h"
 
 class QCheckBox;
 class QComboBox;
@@ -24,7 +27,8 @@ class QPushButton;
 
 namespace app {
 
-// Asks an attached writer for its firmware family; none when connecting fails.
+// Asks an attached writer for its firmware family; none when connecting fails. Unset: the
+// window's own writer link asks.
 using WriterFamilyProbe = std::function<std::optional<std::uint32_t>()>;
 
 class MainWindow : public QWidget, public platform::MessageWindow {
@@ -50,7 +54,9 @@ class MainWindow : public QWidget, public platform::MessageWindow {
     MessageLog& log() { return *log_; }
     QuadrelBuffer& codeBuffer() { return buffer_; }
     QWidget* Control(int id) const;
-    bool busy() const { return busy_; }
+    bool busy() const { return writer_->busy; }
+    writer::Writer& writerSide() { return *writer_; }
+    WindowWriterHost& writerHost() { return *writerHost_; }
     QMenu* languageMenu() const { return languageMenu_; }
 
     // The progress bar stands in the file path's place during a writer operation.
@@ -85,6 +91,8 @@ class MainWindow : public QWidget, public platform::MessageWindow {
     void MirrorOptionPanel();
     void MirrorStatusLine();
     void SaveProfile();
+    void BuildWriterSide();
+    void OnWriterButton(int id);
 
     Profile& profile_;
     WriterFamilyProbe probe_;
@@ -101,7 +109,10 @@ class MainWindow : public QWidget, public platform::MessageWindow {
     MessageLog* log_ = nullptr;
     QLabel* filepath_ = nullptr;
     QProgressBar* progress_ = nullptr;
-    bool busy_ = true;  // cleared when start-up ends
+    std::unique_ptr<WindowWriterHost> writerHost_;
+    std::unique_ptr<WriterQuestions> writerQuestions_;
+    std::unique_ptr<writer::WriterLink> link_;
+    std::unique_ptr<writer::Writer> writer_;  // its busy flag is set until start-up ends
 };
 
 }  // namespace app

@@ -75,4 +75,12 @@ bool Writer::CheckFirmware() {
     return false;
 }
 
+std::optional<std::uint32_t> Writer::ProbeFamily() {
+    if (!link_.Connect()) return std::nullopt;
+    FirmwareReply reply{};
+    FirmwareVersion(reply);  // a short reply leaves the zeroes: family 0
+    link_.Disconnect();
+    return reply[0];
+}
+
 }  // namespace writer

@@ -148,14 +148,15 @@ bool Writer::Dump() {
     link_.progressTotal = size;
     link_.progressDone = 0;
     std::vector<std::uint8_t> read(size, 0);
-    if (DumpTarget(read.data(), size, 0, false)) {
+    dumpPassed = DumpTarget(read.data(), size, 0, false);
+    if (dumpPassed) {
         if (core::CodeBufferPort* buffer = bench_.buffer()) buffer->SetBytes(read);
     }
     std::array<std::uint8_t, 256> options{};
     const std::uint32_t count = std::min<std::uint32_t>(bench_.info.optionCount, options.size());
-    if (ReadOption(options.data(), count, false))
-        bench_.ShowChipOptions(std::span<const std::uint8_t>(options.data(), count));
-    return true;
+    const bool optionsRead = ReadOption(options.data(), count, false);
+    if (optionsRead) bench_.ShowChipOptions(std::span<const std::uint8_t>(options.data(), count));
+    return dumpPassed && optionsRead;
 }
 
 bool Writer::Guarded(const std::function<bool()>& steps) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -94,7 +95,10 @@ class Writer {
     bool Erase();
     bool Program();
     bool Verify();
+    // Reads the chip into the buffer, then its options; both run whatever the first gave.
+    // True when both reads passed; `dumpPassed` tells whether the buffer was replaced.
     bool Dump();
+    bool dumpPassed = false;
 
     // A main-window button's handler (Check ID, Erase, Blank Check, Program, Verify, Dump
     // Target, Whole-Chip Erase, Write Option, Read Option). Returns whether every step passed
@@ -106,6 +110,8 @@ class Writer {
     // Before every operation: the writer's firmware against the images carried for the part,
     // upgraded after the operator agrees. False: the operation must not start.
     bool CheckFirmware();
+    // The attached writer's firmware family (reply byte 0), none when no writer connects.
+    std::optional<std::uint32_t> ProbeFamily();
 
     // Elapsed-time text " [s.mmm\"]\r\n" for ticks taken at `start`.
     std::string Elapsed(std::uint32_t start) const;

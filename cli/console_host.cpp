@@ -1,0 +1,72 @@
+#include "cli/console_host.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <thread>
+
+namespace cli {
+
+ConsoleHost::ConsoleHost() : terminal_(isatty(STDERR_FILENO) == 1) {}
+
+ConsoleHost::~ConsoleHost() {
+    Erase();
+}
+
+void ConsoleHost::SetProgressPosition(std::uint32_t position) {
+    if (!terminal_) return;
+    Draw(position > 100 ? 100 : position);
+}
+
+void ConsoleHost::ShowProgressBar(bool shown) {
+    if (!shown) Erase();
+}
+
+void ConsoleHost::Wait(std::uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void ConsoleHost::Draw(std::uint32_t position) {
+    if (static_cast<int>(position) == last_) return;
+    last_ = static_cast<int>(position);
+    constexpr int kWidth = 40;
+    const int filled = static_cast<int>(position) * kWidth / 100;
+    std::string bar(static_cast<std::size_t>(filled), '#');
+    bar.resize(kWidth, '.');
+    std::fprintf(stderr, "\r[%s] %3u%%", bar.c_str(), position);
+    std::fflush(stderr);
+    drawn_ = true;
+}
+
+void ConsoleHost::Erase() {
+    if (!drawn_) return;
+    std::fprintf(stderr, "\r%*s\r", 48, "");
+    std::fflush(stderr);
+    drawn_ = false;
+    last_ = -1;
+}
+
+bool ConsoleQuestions::AskOkCancel(std::string_view caption, std::string_view text) {
+    Show(caption, text);
+    switch (answer_) {
+        case UpgradeAnswer::Yes:
+            return true;
+        case UpgradeAnswer::No:
+            return false;
+        case UpgradeAnswer::Ask:
+            break;
+    }
+    if (isatty(STDIN_FILENO) != 1) {
+        std::fputs("writer-cli: no terminal to answer on; refused (see --upgrade)\n", stderr);
+        return false;
+    }
+    std::fputs("OK to go on? [y/N] ", stderr);
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return false;
+    return answer == "y" || answer == "Y" || answer == "yes";
+}
+
+}  // namespace cli

@@ -1,0 +1,41 @@
+#include "writer/dfu_upgrade_worker.h"
+
+#include "platform/device/writer_ids.h"
+
+namespace writer {
+
+std::uint32_t ImageByteSum(std::span<const std::uint8_t> image) {
+    std::uint32_t sum = 0;
+    for (std::uint8_t b : image) sum += b;
+    return sum;
+}
+
+namespace {
+
+bool WaitForWriter(DfuWorkerParams& params) {
+    return params.go && params.go->Wait(params.waitMs);
+}
+
+}  // namespace
+
+void RunDfuWorker(DfuWorkerParams& params) {
+    if (params.go) params.go->Reset();
+    const int restarted = params.api.resetToIsp(writer_ids::WRITER_VID, writer_ids::WRITER_PID);
+    // A restart that was not issued leaves nothing to wait for.
+    const bool seen = restarted == 0 ? WaitForWriter(params) : true;
+    params.loaderSeen = seen;
+
+    const std::uint32_t checksum = ImageByteSum(params.image);
+    int d = params.api.download(params.image.data(), 0,
+                                static_cast<unsigned int>(params.image.size()), checksum);
+    if (d == 1) {
+        if (params.go) params.go->Reset();
+        d = params.api.resetToAp();
+        // Only a writer seen coming back makes the upgrade a success whatever the restart said.
+        if (params.go && params.notificationRegistered && WaitForWriter(params)) d = 1;
+    }
+    params.result = static_cast<std::uint32_t>(d);
+    params.ended = true;
+}
+
+}  // namespace writer

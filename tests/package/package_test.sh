@@ -77,8 +77,16 @@ for file in "$root/$private"/*; do
 done
 cmp -s "$root/usr/lib/udev/rules.d/70-writer.rules" "$source_dir/tunnix/70-writer.rules" ||
     fail "the installed udev rule is not tunnix/70-writer.rules"
-grep -q 'TAG+="uaccess"' "$root/usr/lib/udev/rules.d/70-writer.rules" ||
-    fail "the udev rule gives the seat's user no access"
+# The writer, as application and as loader, must be reachable by the user at the seat.
+ids=$("$build_dir/bin/vwriter" --ids)
+vid=$(sed -n 's/.*vid=0x\([0-9a-f]*\).*/\1/p' <<<"$ids")
+pids=$(sed -n 's/.* pid=0x\([0-9a-f]*\) enum_pid=0x\([0-9a-f]*\).*/\1 \2/p' <<<"$ids")
+[ -n "$vid" ] && [ "$(wc -w <<<"$pids")" -eq 2 ] || fail "cannot read the writer's ids from '$ids'"
+for pid in $pids; do
+    grep -E "^SUBSYSTEM==\"hidraw\", ATTRS\{idVendor\}==\"$vid\", ATTRS\{idProduct\}==\"$pid\",.*TAG\+=\"uaccess\"" \
+        "$root/usr/lib/udev/rules.d/70-writer.rules" >/dev/null ||
+        fail "the udev rule gives the seat's user no access to $vid:$pid"
+done
 
 # --- the programs, started as an operator would, through the PATH links
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run

@@ -20,7 +20,8 @@ fail() {
     exit 1
 }
 
-for tool in cpack dpkg-deb lintian desktop-file-validate update-mime-database readelf man; do
+for tool in cpack dpkg-deb lintian desktop-file-validate update-desktop-database \
+    update-mime-database readelf man; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup installs it)"
 done
 
@@ -143,6 +144,13 @@ update-mime-database "$work/mime" >"$work/mime.log" 2>&1 ||
     { cat "$work/mime.log"; fail "the MIME XML is refused"; }
 grep -qx "50:$mime_type:\*.qrx" "$work/mime/globs2" ||
     fail "*.qrx is not a case-insensitive glob of $mime_type: $(cat "$work/mime/globs2")"
+
+# A double-clicked project file goes to the writer's entry.
+mkdir -p "$work/applications"
+cp "$desktop" "$work/applications/"
+update-desktop-database "$work/applications"
+grep -qx "$mime_type=cv51-writer.desktop;" "$work/applications/mimeinfo.cache" ||
+    fail "$mime_type does not open in the writer: $(cat "$work/applications/mimeinfo.cache")"
 
 # --- lintian: warnings are shown, errors fail
 lintian_rc=0

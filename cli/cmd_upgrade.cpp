@@ -1,0 +1,71 @@
+// writer-cli upgrade [--part INDEX] [--force]
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "cli/console_host.h"
+#include "cli/session.h"
+#include "cli/upgrade_path.h"
+#include "writer/writer.h"
+
+namespace {
+
+constexpr const char* kHelp =
+    "usage: writer-cli upgrade [--part INDEX] [--force]\n\n"
+    "Brings the writer TUNNIX_DEVICE names to the firmware carried for a part: each image the\n"
+    "writer does not run is upgraded, as before an operation in the window, without asking.\n"
+    "--part selects the part by index; without it, the part the window would open on for the\n"
+    "  attached writer's family.\n"
+    "--force upgrades the part's loader image through dfu whatever the writer reports.\n"
+    "Standard output carries the message log; on a terminal, standard error shows the progress.\n"
+    "Exit status: 0 the writer runs the part's firmware, 1 it does not (or no writer answered),\n"
+    "2 bad arguments.\n";
+
+int Usage(const std::string& why) {
+    if (!why.empty()) std::fprintf(stderr, "writer-cli: %s\n\n", why.c_str());
+    std::fputs(kHelp, stderr);
+    return 2;
+}
+
+int Run(const std::vector<std::string>& args) {
+    if (cli::WantsHelp(args)) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    std::optional<std::uint32_t> part;
+    bool force = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--part" && i + 1 < args.size()) {
+            part = cli::ParseNumberArg(args[++i]);
+            if (!part) return Usage("bad part index '" + args[i] + "'");
+        } else if (args[i] == "--force") {
+            force = true;
+        } else {
+            return Usage("unexpected argument '" + args[i] + "'");
+        }
+    }
+
+    cli::Session session;
+    cli::ConsoleHost host;
+    cli::ConsoleQuestions questions(cli::UpgradeAnswer::Yes);
+    writer::WriterLink link(host);
+    if (!link.Load(questions)) return 1;
+    writer::Writer writer(session.bench, link, host, session.log, questions);
+    if (part) {
+        if (session.SelectPart(*part) != 0) return 1;
+    } else {
+        const auto family = writer.ProbeFamily();
+        if (!family) {
+            std::fputs("writer-cli: no writer answered\n", stderr);
+            return 1;
+        }
+        session.bench.RestorePart(-1, *family);
+    }
+    return cli::UpgradeWriter(writer, force);
+}
+
+const cli::Register kRegister{{"upgrade", "bring the writer to a part's firmware", Run}};
+
+}  // namespace

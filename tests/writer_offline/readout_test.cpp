@@ -1,0 +1,158 @@
+// The Information dialog's texts for hand-made blocks, including blocks whose bytes point
+// outside themselves, and the overlap-safe move of the ISP code.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "workbench/workbench.h"
+#include "writer/info_block.h"
+#include "writer/offline_record.h"
+
+namespace {
+
+using writer::InfoBlock;
+
+constexpr int kPart = 286;  // 32 KB, ISP mask 0xE2 at byte 0, IAP mask 0xFE at byte 3
+
+// A block as the writer returns it for a record with `m` option bytes made for `part`.
+InfoBlock Block(int part, std::uint8_t m = 7) {
+    InfoBlock b;
+    b.fill(0xFF);
+    std::fill_n(b.begin(), 62 + m, 0);
+    writer::PutLE(b, 2, 62u + m, 2);
+    writer::PutLE(b, 4, 0x5232, 2);  // a device code, replaced by the part index
+    b[59] = m;
+    std::fill_n(b.begin() + 60, m, 0xFF);
+    writer::PutLE(b, 60u + m, static_cast<std::uint32_t>(part), 2);
+    writer::PutLE(b, 504, 0, 4);
+    writer::PutLE(b, 508, 0, 4);
+    return b;
+}
+
+class Readout : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        bench.FillSeriesList();
+        ASSERT_TRUE(bench.SelectPartByIndex(kPart));
+    }
+    writer::InfoReadout Of(InfoBlock b) {
+        const int index = writer::ResolveInfoPartIndex(b);
+        return writer::ReadoutOf(b, index, {bench.parts, bench.panel.isp, bench.panel.osc});
+    }
+    model::Workbench bench;
+};
+
+struct SerialCase {
+    std::uint8_t progress[4];  // high byte first
+    std::uint8_t autoIncrement;
+    std::uint32_t start;
+    const char* number;
+    const char* current;
+};
+
+TEST_F(Readout, SerialNumberTexts) {
+    const SerialCase cases[] = {
+        {{0, 0, 0, 3}, 0, 0x100, "00000100", "00000102"},
+        {{0, 0, 0, 0}, 0, 0x100, "00000100", "00000100"},
+        {{0, 0, 1, 0}, 1, 0x1A, "0000001A+", "00000119"},
+        {{0, 0, 0, 2}, 1, 0xFFFFFFFF, "FFFFFFFF+", "00000000"},  // wraps as 32 bits
+    };
+    for (const SerialCase& c : cases) {
+        InfoBlock b = Block(kPart);
+        b[25] = 1;
+        b[26] = c.autoIncrement;
+        writer::PutLE(b, 43, c.start, 4);
+        std::copy_n(c.progress, 4, b.begin() + 508);
+        const auto r = Of(b);
+        EXPECT_EQ(r.number, c.number);
+        EXPECT_EQ(r.currentSerialNum, c.current);
+    }
+}
+
+struct IapCase {
+    std::uint8_t isp;  // option byte 0: the ISP field
+    std::uint8_t iap;  // option byte 3: the IAP field
+    const char* ispText;
+    const char* iapText;
+};
+
+TEST_F(Readout, IspAndIapFromTheBlocksOptionBytes) {
+    const IapCase cases[] = {
+        // ISP position 4 (2K): IAP = 0x8000 - 0x800 - 15 * 512 = 0x5A00.
+        {0x7F, 0x1E, "2K", "22.5 K"},
+        {0x7F, 0xFE, "2K", "0.0 K"},  // every mask bit set: no IAP area
+        {0x7F, 0xFC, "2K", "0.0 K"},  // a page above the free space counts as 0
+        {0xFF, 0x00, "None", "32.0 K"},
+    };
+    for (const IapCase& c : cases) {
+        InfoBlock b = Block(kPart);
+        b[60] = c.isp;
+        b[63] = c.iap;
+        const auto r = Of(b);
+        EXPECT_EQ(r.ispSpace, c.ispText) << int(c.iap);
+        EXPECT_EQ(r.iapSpace, c.iapText) << int(c.iap);
+    }
+}
+
+// Blocks that name nothing real: every read stays inside the block, and fields without a
+// source stay empty instead of showing another part's data.
+TEST_F(Readout, BlocksThatPointNowhere) {
+    // A part index that names no part.
+    InfoBlock none = Block(0xFFFF);
+    writer::PutLE(none, 23, 42, 2);
+    auto r = Of(none);
+    EXPECT_EQ(r.partNo, "");
+    EXPECT_EQ(r.ispSpace, "");
+    EXPECT_EQ(r.iapSpace, "");
+    EXPECT_EQ(r.maxCounter, "42");
+    for (const auto& row : r.options) EXPECT_EQ(row.name, "");
+
+    // The largest option count: the part index sits at 315 and 316, inside the block.
+    InfoBlock wide = Block(kPart, 255);
+    EXPECT_EQ(writer::ResolveInfoPartIndex(wide), kPart);
+
+    // A length field that does not match: offset 4 is used as it is.
+    InfoBlock odd = Block(kPart);
+    writer::PutLE(odd, 2, 70, 2);
+    EXPECT_EQ(writer::ResolveInfoPartIndex(odd), 0x5232);
+
+    // An erased block (no record): nothing is named, counters read as they are.
+    InfoBlock erased;
+    erased.fill(0xFF);
+    r = Of(erased);
+    EXPECT_EQ(r.partNo, "");
+    EXPECT_EQ(r.currentCounter, "4294967295");
+    EXPECT_EQ(r.string, "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF");
+}
+
+TEST_F(Readout, OptionRowsAreTickedWhenTheirBitIsClear) {
+    InfoBlock b = Block(kPart);
+    const auto first = cat::Part(kPart).OptionBitAt(0);
+    ASSERT_TRUE(first);
+    b[60 + first->byteIndex] = static_cast<std::uint8_t>(~first->mask);
+    const auto r = Of(b);
+    EXPECT_EQ(r.options[0].name, first->name);
+    EXPECT_TRUE(r.options[0].ticked);
+    EXPECT_EQ(std::count_if(r.options.begin(), r.options.end(),
+                            [](const auto& row) { return row.ticked; }),
+              1);
+}
+
+TEST(MoveBytes, OverlappingRangesMoveAsThroughACopy) {
+    std::vector<std::uint8_t> image(32);
+    std::iota(image.begin(), image.end(), 0);
+    std::vector<std::uint8_t> expected = image;
+    const std::vector<std::uint8_t> copy(image.begin() + 10, image.begin() + 26);
+    std::copy(copy.begin(), copy.end(), expected.begin() + 4);
+    ASSERT_TRUE(writer::MoveBytes(image, 10, 4, 16));
+    EXPECT_EQ(image, expected);
+
+    // Ranges running past the image are refused untouched.
+    const auto before = image;
+    EXPECT_FALSE(writer::MoveBytes(image, 20, 0, 13));
+    EXPECT_FALSE(writer::MoveBytes(image, 0, 20, 13));
+    EXPECT_FALSE(writer::MoveBytes(image, 0xFFFFFFFFu, 0, 2));
+    EXPECT_EQ(image, before);
+}
+
+}  // namespace

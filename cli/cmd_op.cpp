@@ -7,6 +7,7 @@
 #include "cli/command.h"
 #include "cli/console_host.h"
 #include "cli/session.h"
+#include "cli/upgrade_path.h"
 #include "project/file_io.h"
 #include "writer/writer.h"
 
@@ -124,6 +125,7 @@ int Run(const std::vector<std::string>& args) {
     writer::WriterLink link(host);
     if (!link.Load(questions)) return 1;
     writer::Writer writer(session.bench, link, host, session.log, questions);
+    cli::UpgradePath upgradePath(writer);  // the firmware check may upgrade through dfu
 
     if (part) {
         if (session.SelectPart(*part) != 0) return 1;

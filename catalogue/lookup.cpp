@@ -59,6 +59,16 @@ std::optional<ImageRecord> LookupImage(std::uint16_t id) {
     return ScanImageLibrary(*bytes, id);
 }
 
+std::optional<std::string_view> LookupTextResource(std::uint16_t id) {
+    const auto bytes = FindResource(id);
+    if (!bytes) return std::nullopt;
+    const auto* begin = reinterpret_cast<const char*>(bytes->data());
+    const std::string_view all(begin, bytes->size());
+    const auto nul = all.find('\0');
+    if (nul == std::string_view::npos) return std::nullopt;
+    return all.substr(0, nul);
+}
+
 std::vector<std::string_view> SplitFields(std::string_view text, std::string_view separators) {
     std::vector<std::string_view> fields;
     std::size_t at = 0;

@@ -33,6 +33,9 @@ std::uint32_t LookupNumber(std::uint16_t table, std::uint16_t key);
 
 std::optional<ImageRecord> LookupImage(std::uint16_t id);
 
+// A NUL-terminated text resource, up to its NUL; none when it is missing or has no NUL.
+std::optional<std::string_view> LookupTextResource(std::uint16_t id);
+
 // Tokenizer split: any character of `separators` ends a field; empty fields are skipped.
 std::vector<std::string_view> SplitFields(std::string_view text, std::string_view separators);
 

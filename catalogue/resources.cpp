@@ -14,7 +14,15 @@ std::optional<Bytes> FindResource(std::uint16_t id) {
 }
 
 const char* KindName(ResourceKind kind) {
-    return kind == ResourceKind::ImageLibrary ? "images" : "strings";
+    switch (kind) {
+        case ResourceKind::ImageLibrary:
+            return "images";
+        case ResourceKind::Text:
+            return "text";
+        case ResourceKind::StringTable:
+            break;
+    }
+    return "strings";
 }
 
 }  // namespace cat

@@ -9,7 +9,7 @@
 
 namespace cat {
 
-enum class ResourceKind { StringTable, ImageLibrary };
+enum class ResourceKind { StringTable, ImageLibrary, Text };
 
 struct CarriedResource {
     std::uint16_t id;

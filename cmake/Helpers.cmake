@@ -66,10 +66,11 @@ function(writer_add_module_folders)
 endfunction()
 
 # writer_compile_resources(OUT_CPP DATA_DIR COMMENT): compiles a folder of resource sources
-# (strings/, parts/, images/) into a C++ source with rescompile, rebuilt when a source changes.
+# (strings/, parts/, images/, texts/) into a C++ source with rescompile, rebuilt when a source
+# changes.
 function(writer_compile_resources out_cpp data_dir comment)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${data_dir}/strings/*.txt ${data_dir}/parts/*.txt
-       ${data_dir}/images/*)
+       ${data_dir}/images/* ${data_dir}/texts/*.txt)
   add_custom_command(
     OUTPUT ${out_cpp}
     COMMAND rescompile ${data_dir} ${out_cpp}

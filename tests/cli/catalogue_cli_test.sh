@@ -17,6 +17,10 @@ grep -q '^2 images ' "$tmp/list" || fail "resource 2 is not the image library"
 while read -r id kind size; do
   "$CLI" resource dump "$id" > "$tmp/r"
   [ "$(stat -c %s "$tmp/r")" -eq "$size" ] || fail "dump $id: size differs from the list"
+  if [ "$kind" = text ]; then
+    [ "$(tail -c 1 "$tmp/r" | od -An -tx1 | tr -d ' ')" = 00 ] || fail "dump $id: no NUL"
+    continue
+  fi
   [ "$(tail -c 2 "$tmp/r" | od -An -tx1 | tr -d ' ')" = ffff ] || fail "dump $id: no terminator"
 done < "$tmp/list"
 "$CLI" resource dump 0x0100 > "$tmp/r" && [ "$(stat -c %s "$tmp/r")" -gt 0 ] \

@@ -6,10 +6,14 @@
 // DATA_DIR/strings/NNNN-*.txt   string table with resource id NNNN (decimal)
 // DATA_DIR/parts/NNNN.txt       part record with resource id 4096 + NNNN
 // DATA_DIR/images/library.txt   the image library (resource 2): lines "ID V1 V2 FILE"
+// DATA_DIR/texts/NNNN-*.txt     a text resource with resource id NNNN (decimal)
 //
 // A string source holds one record a line: the key (decimal, or 0x hexadecimal), one space
 // or tab, then the text to the end of the line (it may be empty). Records keep the order of
 // the file. Blank lines and lines starting with '#' are skipped. Texts are stored in UTF-8.
+//
+// A text source is taken whole: its lines are joined with "\r\n" (a line break at the very end
+// of the file only ends the last line) and one NUL closes the text.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -27,11 +31,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
+enum class Kind { StringTable, ImageLibrary, Text };
+
 struct Resource {
     std::vector<std::uint8_t> bytes;
-    bool images = false;
+    Kind kind = Kind::StringTable;
     std::string source;
 };
+
+const char* KindName(Kind kind) {
+    switch (kind) {
+        case Kind::ImageLibrary:
+            return "ImageLibrary";
+        case Kind::Text:
+            return "Text";
+        case Kind::StringTable:
+            break;
+    }
+    return "StringTable";
+}
 
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
     std::cerr << where << ": " << what << "\n";
@@ -111,6 +129,30 @@ std::vector<std::uint8_t> CompileImageLibrary(const fs::path& manifest) {
     return out;
 }
 
+std::vector<std::uint8_t> CompileText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) Fail(file.string(), "cannot open");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (text.find('\0') != std::string::npos) Fail(file.string(), "NUL in text");
+    std::vector<std::uint8_t> out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        const bool last = end == std::string::npos || end + 1 == text.size();
+        if (end == std::string::npos) end = text.size();
+        std::size_t lineEnd = end;
+        if (lineEnd > start && text[lineEnd - 1] == '\r') --lineEnd;
+        out.insert(out.end(), text.begin() + static_cast<std::ptrdiff_t>(start),
+                   text.begin() + static_cast<std::ptrdiff_t>(lineEnd));
+        if (last) break;
+        out.push_back('\r');
+        out.push_back('\n');
+        start = end + 1;
+    }
+    out.push_back(0);
+    return out;
+}
+
 unsigned long LeadingNumber(const fs::path& file) {
     const std::string stem = file.filename().string();
     const auto end = stem.find_first_not_of("0123456789");
@@ -144,15 +186,18 @@ int main(int argc, char** argv) {
     const fs::path data = argv[1];
     std::map<unsigned long, Resource> all;
     for (const auto& file : SortedFiles(data / "strings")) {
-        AddResource(all, LeadingNumber(file), {CompileStringTable(file), false, file.string()});
+        AddResource(all, LeadingNumber(file), {CompileStringTable(file), Kind::StringTable, file.string()});
     }
     for (const auto& file : SortedFiles(data / "parts")) {
         AddResource(all, 4096 + LeadingNumber(file),
-                    {CompileStringTable(file), false, file.string()});
+                    {CompileStringTable(file), Kind::StringTable, file.string()});
+    }
+    for (const auto& file : SortedFiles(data / "texts")) {
+        AddResource(all, LeadingNumber(file), {CompileText(file), Kind::Text, file.string()});
     }
     const fs::path manifest = data / "images" / "library.txt";
     if (fs::exists(manifest)) {
-        AddResource(all, 2, {CompileImageLibrary(manifest), true, manifest.string()});
+        AddResource(all, 2, {CompileImageLibrary(manifest), Kind::ImageLibrary, manifest.string()});
     }
 
     std::ostringstream out;
@@ -168,7 +213,7 @@ int main(int argc, char** argv) {
     }
     out << "const CarriedResource kAll[] = {\n";
     for (const auto& [id, r] : all) {
-        out << "    {" << id << ", ResourceKind::" << (r.images ? "ImageLibrary" : "StringTable")
+        out << "    {" << id << ", ResourceKind::" << KindName(r.kind)
             << ", kRes" << id << ", sizeof(kRes" << id << ")},\n";
     }
     out << "};\n}  // namespace\n\nstd::span<const CarriedResource> CarriedResources() { return "

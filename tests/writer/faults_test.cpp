@@ -1,0 +1,94 @@
+// A writer that fails in every way the virtual one can: each ends in the right "Fail" line, the
+// operation still closes, and the operator's buffer is untouched.
+#include <gtest/gtest.h>
+
+#include "writer_fixture.h"
+
+namespace wt {
+namespace {
+
+constexpr const char* kBegin = "----Begin----\r\n";
+constexpr const char* kEnd = "-----End-----\r\n";
+constexpr const char* kCheckIdPass = "Check ID => Pass !\t\t [0.000\"]\r\n";
+
+struct FaultCase {
+    const char* name;
+    const char* fault;
+    int button;
+    std::string lines;  // between Begin and End
+};
+
+class Faults : public WriterTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(Faults, EndInTheirFailLineAndCloseTheOperation) {
+    const FaultCase& c = GetParam();
+    Start({"--fault", c.fault});
+    const std::vector<std::uint8_t> code = Pattern(700, 9);
+    Load(code);
+    EXPECT_FALSE(writer->OnButton(c.button));
+    EXPECT_EQ(log.text, kBegin + c.lines + kEnd);
+    EXPECT_EQ(buffer.Bytes(), code);
+    EXPECT_FALSE(link->connected());
+    EXPECT_FALSE(writer->busy);
+    // A second operation runs normally once the fault is gone.
+    device->Ctl("clear-faults");
+    EXPECT_TRUE(writer->OnButton(writer::button::kCheckId));
+}
+
+const std::string kCheck = kCheckIdPass;
+const std::string kProgramFail = "Program => Fail !\t\t [0.000\"]\r\n";
+const std::string kVerifyFail = "Verify => Fail !\t\t [0.000\"]\r\n";
+using writer::button::kCheckId;
+using writer::button::kProgram;
+using writer::button::kVerify;
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, Faults,
+    ::testing::Values(FaultCase{"CheckIdRefused", "status0:0/1", kProgram,
+                                "Check ID => Fail !\t\t [0.000\"]\r\n"},
+                      FaultCase{"CheckIdUnanswered", "noreply:0/1", kCheckId,
+                                "Check ID => Fail !\t\t [0.000\"]\r\n"},
+                      FaultCase{"WriteRefused", "status0:2/0", kProgram, kCheck + kProgramFail},
+                      FaultCase{"ChunkRefused", "ack0:2/0@2", kProgram, kCheck + kProgramFail},
+                      FaultCase{"ChunkUnacknowledged", "noack:2/0@3", kProgram,
+                                kCheck + kProgramFail},
+                      FaultCase{"ConnectionDropped", "drop:2/0@2", kProgram, kCheck + kProgramFail},
+                      FaultCase{"ShortRead", "shortread:3/0@2", kVerify, kCheck + kVerifyFail},
+                      FaultCase{"ReadRefused", "status0:3/0", kVerify, kCheck + kVerifyFail}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WriterTest, AShortFirmwareReplyStopsBeforeTheOperation) {
+    Start({"--fault", "shortreply:0/0"});
+    EXPECT_FALSE(writer->OnButton(writer::button::kCheckId));
+    EXPECT_EQ(log.text, "Check firmware fail !\r\n");
+    EXPECT_EQ(Frames().size(), 1u);
+    EXPECT_EQ(Connections(), 1);
+}
+
+TEST_F(WriterTest, ALyingWriterIsCaughtByVerify) {
+    Start({"--fault", "lie:2/0"});
+    Load(Pattern(300, 4));
+    EXPECT_TRUE(writer->OnButton(kProgram));
+    EXPECT_FALSE(writer->OnButton(kVerify));
+    EXPECT_EQ(log.text, kBegin + kCheck + kVerifyFail + kEnd);
+}
+
+TEST_F(WriterTest, AFailedTrimStopsWriteOptionBeforeItsFrame) {
+    Start({"--fault", "result0:3/4"}, 42);  // a part whose oscillator is trimmed
+    EXPECT_FALSE(writer->OnButton(writer::button::kWriteOption));
+    EXPECT_EQ(log.text, kBegin + kCheck + "Program Option => Fail !\t [0.000\"]\r\n" + kEnd);
+    const auto frames = Frames();
+    EXPECT_EQ(frames.back().cmd, 3);
+    EXPECT_EQ(frames.back().sub, 4);
+}
+
+TEST_F(WriterTest, NoWriterWritesNothing) {
+    Start();
+    device->Stop();
+    EXPECT_FALSE(writer->OnButton(kProgram));
+    EXPECT_EQ(log.text, "");
+    EXPECT_FALSE(host.barShown);
+}
+
+}  // namespace
+}  // namespace wt

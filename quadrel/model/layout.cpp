@@ -99,8 +99,10 @@ Hit HitTest(const State& s, int x, int y) {
         if (rowStart + byte < s.size) {
             hit.caret = static_cast<int>(rowStart + byte);
         } else {
+            // Beyond the data the last byte's low digit is next; an empty control has no byte
+            // to finish, so the first digit typed starts a new one.
             hit.caret = last;
-            hit.highNibble = false;
+            hit.highNibble = s.size == 0;
         }
         return hit;
     }

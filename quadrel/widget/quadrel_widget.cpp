@@ -123,6 +123,10 @@ QuadrelWidget::QuadrelWidget(QWidget* parent, int controlId)
             [this](int action) { OnScrollAction(true, action); });
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
             [this](int action) { OnScrollAction(false, action); });
+    // The scroll bars are part of the control: their wheel turns and right clicks are the
+    // control's own, not the toolkit's line steps and scroll-bar menu.
+    verticalScrollBar()->installEventFilter(this);
+    horizontalScrollBar()->installEventFilter(this);
     const int flash = QApplication::cursorFlashTime();
     blink_.setInterval(flash > 0 ? flash / 2 : 500);
     connect(&blink_, &QTimer::timeout, this, &QuadrelWidget::OnBlink);
@@ -318,14 +322,20 @@ bool QuadrelWidget::event(QEvent* e) {
             return true;
         }
     }
-    if (e->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(e);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            keyPressEvent(key);  // Tab stays in the control instead of moving the focus
-            return true;
-        }
-    }
     return QAbstractScrollArea::event(e);
+}
+
+bool QuadrelWidget::eventFilter(QObject* watched, QEvent* e) {
+    const bool bar = watched == verticalScrollBar() || watched == horizontalScrollBar();
+    if (bar && e->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent*>(e));
+        return true;
+    }
+    if (bar && e->type() == QEvent::ContextMenu) {
+        contextMenuEvent(static_cast<QContextMenuEvent*>(e));
+        return true;
+    }
+    return QAbstractScrollArea::eventFilter(watched, e);
 }
 
 bool QuadrelWidget::viewportEvent(QEvent* e) {

@@ -30,6 +30,7 @@ class QuadrelWidget final : public QAbstractScrollArea,
   protected:
     bool event(QEvent* e) override;
     bool viewportEvent(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;

@@ -1,4 +1,6 @@
 // Layout arithmetic, pane texts, hit test and the caret-mark geometry.
+#include <tuple>
+
 #include "tests/quadrel/model_fixture.h"
 
 namespace quadrel::test {
@@ -97,6 +99,10 @@ TEST_F(QuadrelModel, HitTestMapsCellsToBytePaneAndNibble) {
     h = at(c.CharStart() + 30, 2);  // right of the last character of the short last row
     EXPECT_EQ(h.caret, 39);
     EXPECT_FALSE(h.hexPane);
+    h = at(c.CharStart() + 30, 0);  // right of a full row: its last byte, not the next row
+    EXPECT_EQ(h.caret, 15);
+    h = at(c.CharStart() + 16, 1);  // the cell just past the row
+    EXPECT_EQ(h.caret, 31);
     h = at(c.HexLeft(12), 2);  // a hex cell beyond the data
     EXPECT_EQ(h.caret, 39);
     EXPECT_FALSE(h.highNibble);
@@ -104,6 +110,21 @@ TEST_F(QuadrelModel, HitTestMapsCellsToBytePaneAndNibble) {
     EXPECT_EQ(h.caret, 32);
     h = HitTest(S(), 100, -15);  // less than a row above: truncation keeps row 0
     EXPECT_EQ(h.caret / 16, 0);
+
+    // An empty control has no byte to finish: a hex-pane click leaves the high nibble next.
+    SetCount(0);
+    Send(WM_COMMAND, ID_EDIT_CLEAR_ALL);
+    ASSERT_EQ(S().size, 0);
+    for (int col : {c.HexLeft(0), c.HexLeft(0) + 1, c.HexLeft(3) + 1, c.HexLeft(5) + 2}) {
+        h = at(col, 0);
+        EXPECT_EQ(h.caret, 0) << col;
+        EXPECT_TRUE(h.hexPane) << col;
+        EXPECT_TRUE(h.highNibble) << col;
+    }
+    model.ButtonDown(c.HexLeft(2) * cw + cw + 1, 1, false);
+    model.ButtonUp(c.HexLeft(2) * cw + cw + 1, 1);
+    Type("7F");
+    EXPECT_EQ(Bytes(), (std::vector<std::uint8_t>{0x7F}));
 }
 
 TEST_F(QuadrelModel, MirrorCellSitsInTheInactivePane) {
@@ -144,12 +165,20 @@ TEST_F(QuadrelModel, SelectionOutlineHasThreeShapes) {
     EXPECT_EQ(o.figures[1].points[1].x, c.CharRight(5) * 8);
     EXPECT_EQ(o.figures[1].points[1].y, 16);
 
-    Select(14, 17);  // wraps once, less than a row: two rectangles per pane
+    // Wrapping once: two rectangles per pane while the selection holds at most a row's worth
+    // of bytes (14 to 29 is exactly 16), one eight-edged outline from one byte more.
+    for (const auto& [lo, hi, figures] : {std::tuple{14, 17, 4}, {14, 29, 4}, {14, 30, 2}}) {
+        Select(lo, hi);
+        o = ComputeSelectionOutline(S());
+        ASSERT_EQ(o.count, figures) << lo << ".." << hi;
+        EXPECT_EQ(o.figures[0].rectangle, figures == 4);
+    }
+    Select(14, 29);
     o = ComputeSelectionOutline(S());
-    ASSERT_EQ(o.count, 4);
     EXPECT_EQ(o.figures[0].points[1].x, c.HexEnd() * 8);
     EXPECT_EQ(o.figures[1].points[0].x, c.HexStart() * 8);
     EXPECT_EQ(o.figures[1].points[0].y, 16);
+    EXPECT_EQ(o.figures[1].points[1].x, c.HexRight(13) * 8);
 
     Select(40, 14);  // one eight-edged outline per pane
     o = ComputeSelectionOutline(S());

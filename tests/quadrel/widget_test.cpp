@@ -281,6 +281,13 @@ class QuadrelWidgetTest : public QObject {
         QCOMPARE(Bytes(), (std::vector<std::uint8_t>{'A'}));
     }
 
+    void aClickOnAnEmptyHexPaneStartsAWholeByte() {
+        Click(control_, At(HexCol(3) + 1, 2));  // a low digit's cell, but there is no byte yet
+        QTest::keyClicks(control_, "7F");
+        QCOMPARE(Bytes(), (std::vector<std::uint8_t>{0x7F}));
+        QCOMPARE(Selection().end, 1);
+    }
+
     void contextMenuGreysAndCarriesOutItsCommand() {
         SetBytes({1, 2, 3, 4});
         QStringList seen;
@@ -405,6 +412,68 @@ class QuadrelWidgetTest : public QObject {
         delete bare;
     }
 
+    // Where text, caret and outline land in pixels: rows 0 to 2 of 40 bytes, the selection 14 to
+    // 30 made by a click and a Shift+click on byte 30's low digit.
+    void glyphsCaretAndOutlineLandOnTheirCells() {
+        std::vector<std::uint8_t> bytes(40);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<std::uint8_t>(0x41 + i);
+        SetBytes(bytes);
+        Click(control_, At(HexCol(14), 0));
+        Click(control_, At(HexCol(14) + 1, 1), Qt::ShiftModifier);
+        QCOMPARE(Selection().start, 14);
+        QCOMPARE(Selection().end, 30);
+        QVERIFY(control_->hasFocus());
+        const QImage img = Viewport(control_)->grab().toImage();
+        const Cell cell = CellOf(control_);
+        // Share of near-black pixels in a cell; blue outline pixels are not counted.
+        auto dark = [&](int column, int row) {
+            int n = 0;
+            for (int y = row * cell.h; y < (row + 1) * cell.h; ++y) {
+                for (int x = column * cell.w; x < (column + 1) * cell.w; ++x) {
+                    const QColor c = img.pixelColor(x, y);
+                    n += c.red() < 100 && c.green() < 100 && c.blue() < 100;
+                }
+            }
+            return double(n) / (cell.w * cell.h);
+        };
+        const struct {
+            int row, k;
+        } shown[] = {{0, 0}, {0, 7}, {0, 15}, {1, 0}, {1, 9}, {2, 0}, {2, 7}};
+        for (const auto& b : shown) {
+            const QString where = QStringLiteral("row %1 byte %2").arg(b.row).arg(b.k);
+            QVERIFY2(dark(HexCol(b.k), b.row) > 0, qPrintable(where));
+            QVERIFY2(dark(HexCol(b.k) + 1, b.row) > 0, qPrintable(where));
+            QVERIFY2(dark(HexCol(b.k) + 2, b.row) == 0, qPrintable(where));  // the blank after
+            QVERIFY2(dark(CharCol(b.k), b.row) > 0, qPrintable(where));
+        }
+        for (int row : {0, 1, 2}) {
+            QCOMPARE(dark(HexCol(0) - 1, row), 0.0);
+            QCOMPARE(dark(CharCol(0) - 1, row), 0.0);
+        }
+        QCOMPARE(dark(HexCol(8), 2), 0.0);  // past the short last row
+        QCOMPARE(dark(CharCol(8), 2), 0.0);
+
+        // The caret inverts the low digit's cell of byte 30, not the cells beside it.
+        QVERIFY(dark(HexCol(14) + 1, 1) > 0.5);
+        QVERIFY(dark(HexCol(14), 1) < 0.5);
+        QCOMPARE(dark(HexCol(14) + 2, 1), 0.0);
+
+        // The outline: top edge of row 0 from byte 14 to the row end, left edge of row 1 at the
+        // row start, in both panes; nothing blue just outside them.
+        auto blue = [&](int x, int y) { return img.pixelColor(x, y) == QColor(Qt::blue); };
+        for (int x = HexCol(14) * cell.w; x < (HexCol(15) + 2) * cell.w; ++x) QVERIFY(blue(x, 0));
+        for (int x = CharCol(14) * cell.w; x < CharCol(16) * cell.w; ++x) QVERIFY(blue(x, 0));
+        QVERIFY(!blue(HexCol(14) * cell.w - 1, 0));
+        QVERIFY(!blue(CharCol(14) * cell.w - 1, 0));
+        for (int y = cell.h + 1; y < 2 * cell.h - 1; ++y) {
+            QVERIFY(blue(HexCol(0) * cell.w, y));
+            QVERIFY(blue(CharCol(0) * cell.w, y));
+            QVERIFY(!blue(HexCol(0) * cell.w - 1, y));
+            QVERIFY(!blue(CharCol(0) * cell.w - 1, y));
+        }
+    }
+
     void tabEnterAndEscapeStayWithTheControlInADialog() {
         QDialog dialog;
         auto* layout = new QVBoxLayout(&dialog);
@@ -487,6 +556,41 @@ class QuadrelWidgetTest : public QObject {
         QCOMPARE(bar->value(), page + 1);
         Send(WM_VSCROLL, SB_PAGEUP);
         QCOMPARE(bar->value(), 1);
+    }
+
+    void scrollBarsTakeTheWheelAndTheMenuOfTheControl() {
+        std::vector<std::uint8_t> bytes(4096);
+        SetBytes(bytes);
+        auto* area = qobject_cast<QAbstractScrollArea*>(control_);
+        QScrollBar* bar = area->verticalScrollBar();
+        const int page = bar->pageStep();
+        int expected = 0;
+        for (QScrollBar* over : {area->verticalScrollBar(), area->horizontalScrollBar()}) {
+            QWheelEvent down(QPointF(2, 2), QPointF(over->mapToGlobal(QPoint(2, 2))), QPoint(),
+                             QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                             false);
+            QApplication::sendEvent(over, &down);
+            expected += page;
+            QCOMPARE(bar->value(), expected);
+        }
+
+        // A right click on a scroll bar opens the control's own menu.
+        for (QScrollBar* over : {area->verticalScrollBar(), area->horizontalScrollBar()}) {
+            QStringList seen;
+            QTimer::singleShot(0, [&seen] {
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                if (menu == nullptr) return;
+                for (QAction* a : menu->actions()) {
+                    if (!a->isSeparator()) seen << a->text();
+                }
+                menu->close();
+            });
+            QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                over->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(over, &e);
+            QCOMPARE(seen, (QStringList{"Cu&t", "&Copy", "&Paste", "Cl&ear", "Select A&ll",
+                                        "Clear &All"}));
+        }
     }
 
     void randomEventsKeepTheInvariants() {

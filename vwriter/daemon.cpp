@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -14,7 +15,9 @@
 
 #include "catalogue/part_database.h"
 #include "platform/device/writer_ids.h"
+#include "tunnix/hid_framing.h"
 #include "tunnix/socket_hello.h"
+#include "vwriter/numbers.h"
 
 namespace vw {
 
@@ -87,16 +90,37 @@ std::uint32_t GetLE32(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[3]) << 24;
 }
 
+// Written beside its name and renamed over it, so a reader never sees half a chip and a planted
+// link at the name is replaced rather than followed.
+bool WriteFileAside(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    const std::string temp = path + ".tmp";
+    ::unlink(temp.c_str());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    const bool ok =
+        ::close(fd) == 0 && done == bytes.size() && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+}
+
 class SocketPort final : public Port {
   public:
     SocketPort(int fd, bool usbTiming) : fd_(fd), usbTiming_(usbTiming) {}
     bool ReadExact(std::uint8_t* buffer, std::size_t length) override {
         std::size_t done = 0;
+        partial_ = 0;
         while (done < length) {
             const ssize_t n = ::recv(fd_, buffer + done, length - done, 0);
             if (n > 0) {
                 done += static_cast<std::size_t>(n);
             } else if (n == 0 || errno != EINTR) {
+                partial_ = done;
                 return false;
             }
         }
@@ -117,16 +141,44 @@ class SocketPort final : public Port {
         return true;
     }
     void Drop() override { ::shutdown(fd_, SHUT_RDWR); }
+    std::size_t Available() override {
+        int n = 0;
+        return ::ioctl(fd_, FIONREAD, &n) == 0 && n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    std::size_t PartialBytes() const override { return partial_; }
+    // Ends early when the connection is shut down (an unplug or the daemon quitting).
+    void Pause(int ms) override {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
+            if (left <= 0) return;
+            pollfd p{fd_, 0, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) > 0 && (p.revents & (POLLHUP | POLLERR))) {
+                return;
+            }
+        }
+    }
 
   private:
-    // Full-speed HID: one 64-byte report per millisecond in each direction.
+    // Full-speed HID as the report framing uses it: 63 payload bytes a report, one report a
+    // millisecond. Host and device take turns, so every transfer's reports follow the last
+    // one's; a clock that runs on from where the last transfer was due keeps sleep overshoot
+    // from adding up, and starts afresh when the host has been quiet.
     void Pace(std::size_t length) {
-        if (usbTiming_ && length > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds((length + 63) / 64));
-        }
+        if (!usbTiming_ || length == 0) return;
+        const auto reports =
+            static_cast<long>((length + tnx::kReportPayload - 1) / tnx::kReportPayload);
+        const auto now = Clock::now();
+        if (due_ + std::chrono::milliseconds(1) < now) due_ = now;
+        due_ += std::chrono::milliseconds(reports);
+        std::this_thread::sleep_until(due_);
     }
     int fd_;
     bool usbTiming_;
+    std::size_t partial_ = 0;
+    Clock::time_point due_{};
 };
 
 }  // namespace
@@ -182,7 +234,11 @@ void Daemon::OnDetach(void* self) {
 void Daemon::ServeSession(Session& session) {
     std::uint8_t hello[tnx::kHelloSize];
     if (!ReadWithin(session.fd, hello, sizeof hello, 2000)) return;
+    const unsigned id = ++connections_;
     const std::uint32_t channel = GetLE32(hello + 4);
+    const char* channelName = channel == tnx::kChannelWriter   ? "writer"
+                              : channel == tnx::kChannelLoader ? "loader"
+                                                               : "unknown";
     const bool ids = std::memcmp(hello, tnx::kHelloMagic, 4) == 0 &&
                      GetLE32(hello + 8) == writer_ids::WRITER_VID &&
                      GetLE32(hello + 12) == writer_ids::WRITER_PID;
@@ -192,16 +248,42 @@ void Daemon::ServeSession(Session& session) {
                            channel == tnx::kChannelLoader);
     const std::uint8_t answer = accepted ? 1 : 0;
     SocketPort port(session.fd, options_.usbTiming);
-    if (!port.Write(&answer, 1) || !accepted) return;
+    if (!accepted) {
+        trace_.Connection("connection refused", id, channelName,
+                          !ids        ? "other ids"
+                          : detached_ ? "re-enumerating"
+                                      : "not in this mode");
+        port.Write(&answer, 1);
+        return;
+    }
+    trace_.Connection("connection open", id, channelName, "");
+    if (!port.Write(&answer, 1)) {
+        trace_.Connection("connection close", id, channelName, "host closed");
+        return;
+    }
+    const char* reason = "host closed";
     if (channel == tnx::kChannelWriter) {
-        ServeWriter(device_, port, &trace_, options_.engine);
+        switch (ServeWriter(device_, port, &trace_, options_.engine)) {
+            case SessionEnd::kHostClosed:
+                break;
+            case SessionEnd::kDropped:
+                reason = "dropped by a fault";
+                break;
+            case SessionEnd::kProtocolError:
+                reason = "dropped on a protocol error";
+                break;
+        }
     } else {
         const Restart restart = ServeLoader(device_, port, &trace_, &Daemon::OnDetach, this);
         if (restart != Restart::kNone) {
+            reason = "restart";
             pendingRestart_ = static_cast<int>(restart);
             Wake();
+        } else {
+            reason = "request served";
         }
     }
+    trace_.Connection("connection close", id, channelName, reason);
 }
 
 void Daemon::Accept() {
@@ -235,74 +317,143 @@ void Daemon::Reap(bool all) {
 
 std::string Daemon::Control(const std::string& line) {
     std::istringstream in(line);
-    std::string verb, arg;
-    in >> verb >> arg;
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) words.push_back(w);
+    if (words.empty()) return "error: empty control command\n";
+    const std::string& verb = words[0];
+    const std::string arg = words.size() > 1 ? words[1] : "";
+    // Every command takes at most one argument; more is a typing slip, not something to guess.
+    const auto wants = [&](std::size_t args) { return words.size() == args + 1; };
+    const auto usage = [&](const char* form) {
+        return "error: usage: " + std::string(form) + "\n";
+    };
+
     if (verb == "state") {
+        if (!wants(0)) return usage("state");
         return device_.Report() + "plugged=" + (plugged_ ? "yes" : "no") + "\n";
     }
     if (verb == "part") {
-        const auto index = static_cast<int>(cat::ParseNumber(arg));
-        if (arg.empty() || index <= 0 || index > cat::kMaxPartIndex || !cat::Part(index).Exists()) {
+        if (!wants(1)) return usage("part INDEX");
+        const auto index = ParseNumber(arg, 1, static_cast<std::uint32_t>(cat::kMaxPartIndex));
+        if (!index || !cat::Part(static_cast<int>(*index)).Exists()) {
             return "error: no part " + arg + "\n";
         }
-        device_.InsertPart(index);
+        device_.InsertPart(static_cast<int>(*index));
         device_.Commit();
-        trace_.Event("part " + std::to_string(index) + " inserted");
+        trace_.Event("part " + std::to_string(*index) + " inserted");
         return "ok\n";
     }
     if (verb == "fault") {
-        const auto fault = ParseFault(arg);
-        if (!fault) return "error: bad fault '" + arg + "'\n";
+        if (!wants(1)) return usage("fault FAULT");
+        std::string why;
+        const auto fault = ParseFault(arg, &why);
+        if (!fault) return "error: bad fault '" + arg + "': " + why + "\n";
         device_.AddFault(*fault);
         return "ok\n";
     }
     if (verb == "clear-faults") {
+        if (!wants(0)) return usage("clear-faults");
         device_.ClearFaults();
         return "ok\n";
     }
     if (verb == "run") {
-        const std::uint32_t chips = cat::ParseNumber(arg);
-        std::string answer = device_.RunStandalone(chips);
+        if (!wants(1)) return usage("run N (1 to 65535)");
+        const auto chips = ParseNumber(arg, 1, 65535);
+        if (!chips)
+            return "error: run takes a number of chips from 1 to 65535, not '" + arg + "'\n";
+        std::string answer = device_.RunStandalone(*chips);
         device_.Commit();
+        trace_.Event("run " + arg + ": " + answer);
         return answer + "\n";
     }
-    if (verb == "firmware" && (arg == "current" || arg == "old")) {
+    if (verb == "dump-chip") {
+        if (!wants(1)) return usage("dump-chip FILE");
+        const auto chip = device_.LastChip();
+        if (chip.empty()) return "error: no chip programmed stand-alone yet\n";
+        return WriteFileAside(arg, chip) ? "ok bytes=" + std::to_string(chip.size()) + "\n"
+                                         : "error: cannot write " + arg + "\n";
+    }
+    if (verb == "firmware") {
+        if (!wants(1) || (arg != "current" && arg != "old")) return usage("firmware current|old");
         device_.SetFirmware(FirmwareFor(device_.PartIndex(), arg == "old"));
         device_.Commit();
         return "ok\n";
     }
     if (verb == "unplug") {
+        if (!wants(0)) return usage("unplug");
         Unplug();
         plugAt_.reset();
         return "ok\n";
     }
     if (verb == "plug") {
+        if (!wants(0)) return usage("plug");
         std::string error;
         return Plug(&error) ? "ok\n" : "error: " + error + "\n";
     }
     if (verb == "quit") {
+        if (!wants(0)) return usage("quit");
         quit_ = true;
         return "ok\n";
     }
     return "error: unknown control command '" + verb + "'\n";
 }
 
-void Daemon::HandleControl() {
-    const int fd = ::accept4(controlFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) return;
-    std::string line;
-    std::uint8_t c = 0;
-    while (line.size() < 512 && ReadWithin(fd, &c, 1, 1000) && c != '\n') {
-        line.push_back(static_cast<char>(c));
+void Daemon::AcceptControl() {
+    for (;;) {
+        const int fd = ::accept4(controlFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) return;
+        if (controlClients_.size() >= kMaxControlClients) {
+            ::close(fd);  // busy: the newcomer may try again
+            continue;
+        }
+        ControlClient client;
+        client.fd = fd;
+        client.deadline = Clock::now() + std::chrono::milliseconds(kControlDeadlineMs);
+        controlClients_.push_back(std::move(client));
     }
-    const std::string answer = Control(line);
-    std::size_t done = 0;
-    while (done < answer.size()) {
-        const ssize_t n = ::send(fd, answer.data() + done, answer.size() - done, MSG_NOSIGNAL);
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
+}
+
+// One step for one control client; false when it is done with.
+bool Daemon::ServeControlClient(ControlClient& client, short revents) {
+    if (!client.answered && (revents & (POLLIN | POLLHUP | POLLERR))) {
+        char buf[kMaxControlLine];
+        const ssize_t n = ::recv(client.fd, buf, kMaxControlLine - client.in.size(), 0);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return true;
+        if (n < 0) return false;
+        client.in.append(buf, static_cast<std::size_t>(n));
+        const auto newline = client.in.find('\n');
+        if (newline != std::string::npos || n == 0) {
+            std::string line = client.in.substr(0, newline);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.empty() && n == 0) return false;
+            client.out = Control(line);
+            client.answered = true;
+        } else if (client.in.size() >= kMaxControlLine) {
+            client.out = "error: control line too long\n";
+            client.answered = true;
+        }
     }
-    ::close(fd);
+    if (client.answered) {
+        const ssize_t n =
+            ::send(client.fd, client.out.data(), client.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return true;
+        if (n <= 0) return false;
+        client.out.erase(0, static_cast<std::size_t>(n));
+        return !client.out.empty();
+    }
+    return true;
+}
+
+void Daemon::CloseControlClients() {
+    for (auto& c : controlClients_) {
+        // The last answers (a quit's "ok") get one chance to go out.
+        if (c.answered && !c.out.empty()) {
+            [[maybe_unused]] const auto n =
+                ::send(c.fd, c.out.data(), c.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        }
+        ::close(c.fd);
+    }
+    controlClients_.clear();
 }
 
 bool Daemon::Run(std::string* error) {
@@ -310,22 +461,33 @@ bool Daemon::Run(std::string* error) {
     const std::string controlPath = writer_ids::ControlSocketFor(options_.socketPath);
     controlFd_ = Listen(controlPath, error);
     if (controlFd_ < 0) return false;
+    // Accepted until none waits; the loop never blocks on it.
+    ::fcntl(controlFd_, F_SETFL, ::fcntl(controlFd_, F_GETFL) | O_NONBLOCK);
     if (!Plug(error)) {
         ::close(controlFd_);
         ::unlink(controlPath.c_str());
         return false;
     }
     while (!quit_) {
+        // Control clients are served a little at a time in this one loop, with a deadline
+        // each, so a slow or silent one never keeps the device from accepting.
         std::vector<pollfd> fds{{wake_[0], POLLIN, 0}, {controlFd_, POLLIN, 0}};
+        const std::size_t listenAt = fds.size();
         if (listenFd_ >= 0) fds.push_back({listenFd_, POLLIN, 0});
-        int timeout = 200;
-        if (plugAt_) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(*plugAt_ - Clock::now())
-                    .count();
-            timeout = static_cast<int>(std::clamp<long long>(left, 0, 200));
+        const std::size_t clientsAt = fds.size();
+        auto wakeAt = Clock::now() + std::chrono::milliseconds(200);
+        if (plugAt_) wakeAt = std::min(wakeAt, *plugAt_);
+        for (const auto& c : controlClients_) {
+            fds.push_back({c.fd, static_cast<short>(c.answered ? POLLOUT : POLLIN), 0});
+            wakeAt = std::min(wakeAt, c.deadline);
         }
-        if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) break;
+        const auto timeout =
+            std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - Clock::now()).count();
+        if (::poll(fds.data(), fds.size(),
+                   static_cast<int>(std::clamp<long long>(timeout, 0, 200))) < 0 &&
+            errno != EINTR) {
+            break;
+        }
 
         if (fds[0].revents & POLLIN) {
             char sink[64];
@@ -347,10 +509,24 @@ bool Daemon::Run(std::string* error) {
             std::string plugError;
             if (!Plug(&plugError)) trace_.Event("replug failed: " + plugError);
         }
-        if (fds[1].revents & POLLIN) HandleControl();
-        if (fds.size() > 2 && listenFd_ >= 0 && fds[2].revents & POLLIN) Accept();
+        if (clientsAt > listenAt && listenFd_ >= 0 && fds[listenAt].revents & POLLIN) Accept();
+        const auto now = Clock::now();
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < controlClients_.size(); ++i) {
+            ControlClient& c = controlClients_[i];
+            const bool live = now < c.deadline && ServeControlClient(c, fds[clientsAt + i].revents);
+            if (live) {
+                if (kept != i) controlClients_[kept] = std::move(c);
+                ++kept;
+            } else {
+                ::close(c.fd);
+            }
+        }
+        controlClients_.resize(kept);
+        if (fds[1].revents & POLLIN) AcceptControl();
         Reap(false);
     }
+    CloseControlClients();
     Unplug();
     Reap(true);
     device_.Commit();

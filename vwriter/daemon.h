@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "vwriter/device.h"
 #include "vwriter/engine.h"
@@ -43,7 +44,19 @@ class Daemon {
     void Wake();
     void Accept();
     void ServeSession(Session& session);
-    void HandleControl();
+    struct ControlClient {
+        int fd = -1;
+        std::string in, out;
+        bool answered = false;
+        std::chrono::steady_clock::time_point deadline;
+    };
+    static constexpr std::size_t kMaxControlClients = 16;
+    static constexpr std::size_t kMaxControlLine = 512;
+    static constexpr int kControlDeadlineMs = 2000;
+
+    void AcceptControl();
+    bool ServeControlClient(ControlClient& client, short revents);
+    void CloseControlClients();
     std::string Control(const std::string& line);
     void Reap(bool all);
     static void OnDetach(void* self);
@@ -59,6 +72,8 @@ class Daemon {
     std::atomic<bool> quit_{false};
     std::atomic<bool> detached_{false};  // re-enumerating: the old function answers no one
     std::atomic<int> pendingRestart_{0};
+    std::atomic<unsigned> connections_{0};
+    std::vector<ControlClient> controlClients_;
     bool plugged_ = false;
     std::optional<std::chrono::steady_clock::time_point> plugAt_;
 };

@@ -10,6 +10,7 @@
 
 #include "catalogue/lookup.h"
 #include "catalogue/part_database.h"
+#include "vwriter/numbers.h"
 
 namespace vw {
 
@@ -21,47 +22,83 @@ constexpr std::uint16_t kCommandImageBase = 0x0200;
 constexpr char kStateMagic[8] = {'V', 'W', 'S', 'T', 'A', 'T', 'E', '1'};
 constexpr std::uint32_t kMaxFlash = 16u << 20;
 
+// What a command answers, which decides the faults it can show.
+enum Shape : unsigned {
+    kUnknown = 1,     // answers status 0
+    kFirmware = 2,    // 0/0: six bytes, no status byte
+    kStatusOnly = 4,  // a status byte and nothing more
+    kWrite = 8,       // a status byte, then acknowledged chunks from the host
+    kRead = 16,       // a status byte, then pieces to the host
+    kTrim = 32,       // a status byte, then the one-byte result
+};
+constexpr unsigned kAnyCommand = kUnknown | kFirmware | kStatusOnly | kWrite | kRead | kTrim;
+constexpr unsigned kWithStatus = kStatusOnly | kWrite | kRead | kTrim;
+
+unsigned ShapeOf(std::uint8_t cmd, std::uint8_t sub) {
+    switch (cmd << 8 | sub) {
+        case 0x0000:
+            return kFirmware;
+        case 0x0001:
+        case 0x0100:
+        case 0x0101:
+            return kStatusOnly;
+        case 0x0200:
+        case 0x0201:
+        case 0x0202:
+        case 0x0203:
+        case 0x0400:
+            return kWrite;
+        case 0x0300:
+        case 0x0301:
+        case 0x0302:
+            return kRead;
+        case 0x0304:
+            return kTrim;
+        default:
+            return kUnknown;
+    }
+}
+
 struct KindName {
     FaultKind kind;
     const char* name;
     bool chunked;
+    unsigned shapes;                           // the commands it can apply to
+    std::uint32_t minValue = 0, maxValue = 0;  // "=V" is required when maxValue > 0
 };
 constexpr KindName kKinds[] = {
-    {FaultKind::kStatus0, "status0", false},
-    {FaultKind::kNoReply, "noreply", false},
-    {FaultKind::kShortReply, "shortreply", false},
-    {FaultKind::kAck0, "ack0", true},
-    {FaultKind::kNoAck, "noack", true},
-    {FaultKind::kShortRead, "shortread", true},
-    {FaultKind::kResult0, "result0", false},
-    {FaultKind::kLie, "lie", false},
-    {FaultKind::kDrop, "drop", true},
+    {FaultKind::kStatus0, "status0", false, kFirmware | kWithStatus},
+    {FaultKind::kNoReply, "noreply", false, kAnyCommand},
+    {FaultKind::kShortReply, "shortreply", false, kAnyCommand},
+    {FaultKind::kAck0, "ack0", true, kWrite},
+    {FaultKind::kNoAck, "noack", true, kWrite},
+    {FaultKind::kShortRead, "shortread", true, kRead | kTrim},
+    {FaultKind::kResult0, "result0", false, kTrim},
+    {FaultKind::kLie, "lie", false, kWrite},
+    {FaultKind::kDrop, "drop", true, kAnyCommand},
+    {FaultKind::kStatus, "status", false, kWithStatus, 2, 255},
+    {FaultKind::kDelay, "delay", false, kAnyCommand, 0, 60'000},
 };
 
-std::optional<std::uint32_t> ParseUnsigned(std::string_view text) {
-    if (text.empty()) return std::nullopt;
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    std::uint64_t value = 0;
-    for (char c : text) {
-        int digit;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
-            return std::nullopt;
-        }
-        if (digit >= base) return std::nullopt;
-        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
-        if (value > 0xFFFFFFFFu) return std::nullopt;
-    }
-    return static_cast<std::uint32_t>(value);
+struct LoaderName {
+    FaultKind kind;
+    const char* what;
+    std::uint8_t request;
+};
+constexpr LoaderName kLoaderKinds[] = {
+    {FaultKind::kLoaderDownload, "download", 'D'},
+    {FaultKind::kLoaderChecksum, "checksum", 'D'},
+    {FaultKind::kLoaderRestart, "restart", 'A'},
+};
+
+bool IsLoaderKind(FaultKind kind) {
+    return kind == FaultKind::kLoaderDownload || kind == FaultKind::kLoaderChecksum ||
+           kind == FaultKind::kLoaderRestart;
+}
+
+std::optional<Fault> Refuse(std::string* why, std::string text) {
+    if (why) *why = std::move(text);
+    return std::nullopt;
 }
 
 std::uint16_t GetLE16(const std::uint8_t* p) {
@@ -129,37 +166,88 @@ class Reader {
 
 }  // namespace
 
-std::optional<Fault> ParseFault(std::string_view text) {
+std::optional<Fault> ParseFault(std::string_view text, std::string* why) {
     const auto colon = text.find(':');
-    const auto slash = text.find('/');
-    if (colon == std::string_view::npos || slash == std::string_view::npos || slash < colon) {
-        return std::nullopt;
-    }
+    if (colon == std::string_view::npos) return Refuse(why, "expected KIND:CMD/SUB");
     const std::string_view kind = text.substr(0, colon);
-    std::string_view rest = text.substr(colon + 1);
-    std::string_view chunkText;
-    if (const auto at = rest.find('@'); at != std::string_view::npos) {
-        chunkText = rest.substr(at + 1);
-        rest = rest.substr(0, at);
+    const std::string_view rest = text.substr(colon + 1);
+    // The suffixes #K, @N and =V, each at most once, in any order.
+    std::optional<std::string_view> nthText, chunkText, valueText;
+    auto end = rest.find_first_of("#@=");
+    const std::string_view body = rest.substr(0, end);
+    while (end != std::string_view::npos) {
+        const auto next = rest.find_first_of("#@=", end + 1);
+        const std::string_view piece =
+            rest.substr(end + 1, next == std::string_view::npos ? next : next - end - 1);
+        auto& slot = rest[end] == '#' ? nthText : rest[end] == '@' ? chunkText : valueText;
+        if (slot) return Refuse(why, std::string("'") + rest[end] + "' given twice");
+        slot = piece;
+        end = next;
     }
-    const auto s = rest.find('/');
-    const auto cmd = ParseUnsigned(rest.substr(0, s));
-    const auto sub = ParseUnsigned(rest.substr(s + 1));
-    if (!cmd || !sub || *cmd > 0xFF || *sub > 0xFF) return std::nullopt;
+    Fault f;
+    if (nthText) {
+        const auto n = ParseNumber(*nthText, 1);
+        if (!n) return Refuse(why, "#K counts matching frames from 1");
+        f.nth = *n;
+    }
+
+    if (kind == "loader") {
+        for (const auto& k : kLoaderKinds) {
+            if (body != k.what) continue;
+            if (chunkText || valueText) return Refuse(why, "loader faults take no @N or =V");
+            f.kind = k.kind;
+            f.cmd = k.request;
+            return f;
+        }
+        return Refuse(why, "loader faults are download, checksum and restart");
+    }
+
+    const auto slash = body.find('/');
+    if (slash == std::string_view::npos) return Refuse(why, "expected KIND:CMD/SUB");
+    const auto cmd = ParseNumber(body.substr(0, slash), 0, 0xFF);
+    const auto sub = ParseNumber(body.substr(slash + 1), 0, 0xFF);
+    if (!cmd || !sub) return Refuse(why, "CMD and SUB are numbers from 0 to 255");
+    f.cmd = static_cast<std::uint8_t>(*cmd);
+    f.sub = static_cast<std::uint8_t>(*sub);
+    const unsigned shape = ShapeOf(f.cmd, f.sub);
+    const std::string command = std::to_string(*cmd) + "/" + std::to_string(*sub);
     for (const auto& k : kKinds) {
         if (kind != k.name) continue;
-        Fault f{k.kind, static_cast<std::uint8_t>(*cmd), static_cast<std::uint8_t>(*sub), 1};
-        if (!chunkText.empty() || text.find('@') != std::string_view::npos) {
-            const auto n = ParseUnsigned(chunkText);
-            if (!k.chunked || !n || *n == 0) return std::nullopt;
+        f.kind = k.kind;
+        if (!(k.shapes & shape)) {
+            return Refuse(why, std::string(k.name) + " cannot apply to command " + command);
+        }
+        if (chunkText) {
+            const auto n = ParseNumber(*chunkText, 1);
+            if (!k.chunked || !n) return Refuse(why, std::string(k.name) + " takes no @N");
+            // Only a data phase has more than one chunk.
+            if (*n > 1 && !(shape & (kWrite | kRead))) {
+                return Refuse(why, "command " + command + " has no chunk " + std::to_string(*n));
+            }
             f.chunk = *n;
+        }
+        if (k.maxValue > 0) {
+            const auto v =
+                valueText ? ParseNumber(*valueText, k.minValue, k.maxValue) : std::nullopt;
+            if (!v) {
+                return Refuse(why, std::string(k.name) + " needs =V from " +
+                                       std::to_string(k.minValue) + " to " +
+                                       std::to_string(k.maxValue));
+            }
+            f.value = *v;
+        } else if (valueText) {
+            return Refuse(why, std::string(k.name) + " takes no =V");
         }
         return f;
     }
-    return std::nullopt;
+    return Refuse(why, "unknown fault kind '" + std::string(kind) + "'");
 }
 
 std::string FormatFault(const Fault& fault) {
+    const std::string nth = fault.nth ? "#" + std::to_string(fault.nth) : "";
+    for (const auto& k : kLoaderKinds) {
+        if (k.kind == fault.kind) return std::string("loader:") + k.what + nth;
+    }
     for (const auto& k : kKinds) {
         if (k.kind != fault.kind) continue;
         std::string s(k.name);
@@ -167,9 +255,14 @@ std::string FormatFault(const Fault& fault) {
         s += std::to_string(fault.cmd);
         s += '/';
         s += std::to_string(fault.sub);
+        s += nth;
         if (k.chunked) {
             s += '@';
             s += std::to_string(fault.chunk);
+        }
+        if (k.maxValue > 0) {
+            s += '=';
+            s += std::to_string(fault.value);
         }
         return s;
     }
@@ -403,34 +496,118 @@ std::array<std::uint8_t, kInfoBlockSize> Device::InfoBlock() const {
     return block;
 }
 
+namespace {
+
+std::uint32_t GetLE32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0] | p[1] << 8 | p[2] << 16) |
+           static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// ANDs code[src, src + n) into chip[dest, ...), both clipped: the record is the host's and
+// may name anything.
+void ProgramClipped(std::vector<std::uint8_t>& chip, std::uint64_t dest,
+                    const std::vector<std::uint8_t>& code, std::uint64_t src, std::uint64_t n) {
+    if (src >= code.size() || dest >= chip.size()) return;
+    n = std::min({n, code.size() - src, chip.size() - dest});
+    for (std::uint64_t i = 0; i < n; ++i) chip[dest + i] &= code[src + i];
+}
+
+}  // namespace
+
 std::string Device::RunStandalone(std::uint32_t chips) {
     std::lock_guard lock(mutex_);
     if (info_.size() < 62) return "error: no off-line record stored";
-    const std::uint32_t maxCounter = GetLE16(info_.data() + 23);
-    const bool serial = info_[25] != 0;
-    const bool autoIncrement = info_[26] != 0;
+    const std::uint8_t* r = info_.data();
+    const std::uint32_t maxCounter = GetLE16(r + 23);
+    const bool serial = r[25] != 0;
+    const bool autoIncrement = r[26] != 0;
     const std::uint32_t room = maxCounter > counter_ ? maxCounter - counter_ : 0;
     const std::uint32_t done = std::min(chips, room);
-    counter_ += done;
-    if (serial && done > 0) {
-        serialProgress_ = autoIncrement ? serialProgress_ + done : std::max(serialProgress_, 1u);
+    std::string notes;
+    if (done > 0) {
+        // Chips of the part the record was made for when it names one, else of the socket's.
+        int part = part_;
+        const std::size_t m = r[59];
+        if (GetLE16(r + 2) == 62 + m && info_.size() >= 62 + m) {
+            const int index = GetLE16(r + 60 + m);
+            if (index > 0 && index <= cat::kMaxPartIndex && cat::Part(index).Exists()) {
+                part = index;
+            }
+        }
+        // Every chip is a fresh one given the same code; only the last is kept, so a long
+        // run costs no more than one chip.
+        std::vector<std::uint8_t> chip(std::min(cat::Part(part).CodeSize(), kMaxFlash), 0xFF);
+        const std::uint32_t apLength = GetLE32(r + 16);
+        ProgramClipped(chip, 0, code_, 0, apLength);
+        ProgramClipped(chip, GetLE32(r + 47), code_, apLength, GetLE32(r + 51));
+        if (serial) {
+            // Our serial field: the 12 string bytes, then the number high byte first.
+            const std::uint32_t first = GetLE32(r + 43);
+            const std::uint32_t number = autoIncrement ? first + serialProgress_ + done - 1 : first;
+            std::vector<std::uint8_t> field(r + 31, r + 43);
+            for (int i = 3; i >= 0; --i)
+                field.push_back(static_cast<std::uint8_t>(number >> (8 * i)));
+            const std::uint32_t address = GetLE32(r + 27);
+            if (static_cast<std::uint64_t>(address) + field.size() <= chip.size()) {
+                ProgramClipped(chip, address, field, 0, field.size());
+            } else {
+                notes += " (serial field outside the chip)";
+            }
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "0x%08X", number);
+            notes = std::string(" last_serial=") + buf + notes;
+            serialProgress_ =
+                autoIncrement ? serialProgress_ + done : std::max(serialProgress_, 1u);
+        }
+        notes = " part=" + std::to_string(part) + notes;
+        counter_ += done;
+        lastChip_ = std::move(chip);
+        dirty_ = true;
     }
-    dirty_ = true;
     return "ok programmed=" + std::to_string(done) + " counter=" + std::to_string(counter_) +
-           " serial_progress=" + std::to_string(serialProgress_) +
+           " serial_progress=" + std::to_string(serialProgress_) + notes +
            (done < chips ? " (max counter reached)" : "");
+}
+
+std::vector<std::uint8_t> Device::LastChip() const {
+    std::lock_guard lock(mutex_);
+    return lastChip_;
 }
 
 void Device::AddFault(const Fault& fault) {
     std::lock_guard lock(mutex_);
     if (std::find(faults_.begin(), faults_.end(), fault) == faults_.end()) {
         faults_.push_back(fault);
+        faultSeen_.push_back(0);
     }
 }
 
 void Device::ClearFaults() {
     std::lock_guard lock(mutex_);
     faults_.clear();
+    faultSeen_.clear();
+}
+
+std::vector<Fault> Device::BeginFrame(std::uint8_t cmd, std::uint8_t sub, bool loader) {
+    std::lock_guard lock(mutex_);
+    std::vector<Fault> active;
+    for (std::size_t i = 0; i < faults_.size(); ++i) {
+        const Fault& f = faults_[i];
+        if (f.cmd != cmd || f.sub != sub || IsLoaderKind(f.kind) != loader) continue;
+        ++faultSeen_[i];
+        if (f.nth == 0 || faultSeen_[i] == f.nth) active.push_back(f);
+    }
+    return active;
+}
+
+void Device::NoteProtocolError() {
+    std::lock_guard lock(mutex_);
+    ++protocolErrors_;
+}
+
+std::uint32_t Device::ProtocolErrors() const {
+    std::lock_guard lock(mutex_);
+    return protocolErrors_;
 }
 
 std::vector<Fault> Device::Faults() const {
@@ -560,6 +737,7 @@ std::string Device::Report() const {
     s << "faults=";
     for (std::size_t i = 0; i < faults_.size(); ++i) s << (i ? "," : "") << FormatFault(faults_[i]);
     s << "\n";
+    s << "protocol_errors=" << protocolErrors_ << "\n";
     return s.str();
 }
 

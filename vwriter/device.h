@@ -32,6 +32,12 @@ enum class FaultKind {
     kResult0,     // the trim result byte is 0
     kLie,         // writes are acknowledged, nothing is stored
     kDrop,        // the connection is dropped at chunk N
+    kStatus,      // every "yes" byte (status, acknowledgement, trim result) is `value`
+    kDelay,       // the reply (for trim: the result) is held back `value` milliseconds
+    // The loader path; cmd holds the request letter.
+    kLoaderDownload,  // a download request is refused
+    kLoaderChecksum,  // a downloaded image is refused as if its sum were wrong
+    kLoaderRestart,   // the restart into the application is never answered
 };
 
 struct Fault {
@@ -39,11 +45,15 @@ struct Fault {
     std::uint8_t cmd = 0;
     std::uint8_t sub = 0;
     std::uint32_t chunk = 1;  // for the kinds that name a chunk
+    std::uint32_t nth = 0;    // only the nth matching frame (from 1); 0: every one
+    std::uint32_t value = 0;  // the status value or the delay in milliseconds
     bool operator==(const Fault&) const = default;
 };
 
-// "KIND:CMD/SUB[@N]", numbers decimal or 0x hexadecimal, N counted from 1.
-std::optional<Fault> ParseFault(std::string_view text);
+// "KIND:CMD/SUB[#K][@N][=V]" or "loader:download|checksum|restart[#K]"; numbers decimal or
+// 0x hexadecimal, K and N counted from 1. Nullopt with `why` filled when the text is not a
+// fault, or names a fault the command cannot show.
+std::optional<Fault> ParseFault(std::string_view text, std::string* why = nullptr);
 std::string FormatFault(const Fault& fault);
 
 // Signature every carried firmware image holds at kSignatureOffset: "CVFW", image id (LE16),
@@ -104,6 +114,8 @@ class Device {
     std::array<std::uint8_t, kInfoBlockSize> InfoBlock() const;
     // Stand-alone programming of n chips; what happened, or an error text.
     std::string RunStandalone(std::uint32_t chips);
+    // The flash of the last chip programmed stand-alone (empty before the first).
+    std::vector<std::uint8_t> LastChip() const;
 
     // --- faults
     void AddFault(const Fault& fault);
@@ -112,6 +124,13 @@ class Device {
     bool HasFault(FaultKind kind, std::uint8_t cmd, std::uint8_t sub) const;
     bool HasChunkFault(FaultKind kind, std::uint8_t cmd, std::uint8_t sub,
                        std::uint32_t chunk) const;
+    // Counts a frame (or a loader request, sub 0) against every fault that names it and
+    // returns the faults that apply to this one.
+    std::vector<Fault> BeginFrame(std::uint8_t cmd, std::uint8_t sub, bool loader = false);
+
+    // --- host mistakes seen on the wire
+    void NoteProtocolError();
+    std::uint32_t ProtocolErrors() const;
 
     // --- persistence and inspection
     void SetStateFile(std::string path);
@@ -138,6 +157,9 @@ class Device {
     std::uint32_t counter_ = 0;
     std::uint32_t serialProgress_ = 0;
     std::vector<Fault> faults_;
+    std::vector<std::uint32_t> faultSeen_;  // matching frames counted for each fault
+    std::uint32_t protocolErrors_ = 0;
+    std::vector<std::uint8_t> lastChip_;
     std::string statePath_;
     bool dirty_ = false;
 };

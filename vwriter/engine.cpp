@@ -22,25 +22,54 @@ std::uint32_t GetLE32(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-// Reads the next frame, skipping bytes until the magic lines up (a host that lost step).
-bool ReadFrame(Port& port, std::uint8_t* frame) {
-    if (!port.ReadExact(frame, kFrameSize)) return false;
+// Counts and traces a host mistake.
+void NoteProtocolError(Device& device, Trace* trace, const std::string& what, std::size_t bytes) {
+    device.NoteProtocolError();
+    if (trace) trace->ProtocolError(what, bytes);
+}
+
+enum class FrameRead { kFrame, kEnd, kProtocolError };
+
+// Reads the next frame. Bytes that do not start with the magic are a protocol error; a strict
+// device stops there, a lenient one skips them until the magic lines up (a host that lost step).
+FrameRead ReadFrame(Port& port, std::uint8_t* frame, Device& device, Trace* trace, bool strict) {
+    if (!port.ReadExact(frame, kFrameSize)) {
+        if (const std::size_t partial = port.PartialBytes(); partial > 0) {
+            NoteProtocolError(device, trace, "bytes where a frame is due", partial);
+        }
+        return FrameRead::kEnd;
+    }
+    std::size_t skipped = 0;
     for (;;) {
         std::size_t at = 0;
         while (at + 1 < kFrameSize && !(frame[at] == kMagicLow && frame[at + 1] == kMagicHigh)) {
             ++at;
         }
-        if (at == 0) return true;
+        if (at == 0) break;
         if (at + 1 == kFrameSize && frame[at] != kMagicLow) at = kFrameSize;
+        skipped += at;
+        if (strict) {
+            NoteProtocolError(device, trace, "bytes where a frame is due", skipped);
+            return FrameRead::kProtocolError;
+        }
         std::memmove(frame, frame + at, kFrameSize - at);
-        if (!port.ReadExact(frame + kFrameSize - at, at)) return false;
+        if (!port.ReadExact(frame + kFrameSize - at, at)) {
+            NoteProtocolError(device, trace, "bytes where a frame is due",
+                              skipped + kFrameSize - at + port.PartialBytes());
+            return FrameRead::kEnd;
+        }
     }
+    if (skipped > 0) NoteProtocolError(device, trace, "bytes where a frame is due", skipped);
+    return FrameRead::kFrame;
 }
 
 class Session {
   public:
     Session(Device& device, Port& port, Trace* trace, const EngineOptions& options)
         : device_(device), port_(port), trace_(trace), options_(options) {}
+
+    // Set when the connection ended on a protocol error.
+    bool protocolError() const { return protocolError_; }
 
     // False when the connection has ended.
     bool Serve(const std::uint8_t* frame) {
@@ -49,6 +78,7 @@ class Session {
         p1_ = GetLE32(frame + 4);
         p2_ = GetLE32(frame + 8);
         p3_ = GetLE32(frame + 12);
+        faults_ = device_.BeginFrame(cmd_, sub_);
         if (Has(FaultKind::kNoReply)) {
             TraceFrame(-1, 0);
             return true;
@@ -91,9 +121,32 @@ class Session {
     }
 
   private:
-    bool Has(FaultKind kind) const { return device_.HasFault(kind, cmd_, sub_); }
+    bool Has(FaultKind kind) const {
+        return std::any_of(faults_.begin(), faults_.end(),
+                           [&](const Fault& f) { return f.kind == kind; });
+    }
     bool HasAt(FaultKind kind, std::uint32_t chunk) const {
-        return device_.HasChunkFault(kind, cmd_, sub_, chunk);
+        return std::any_of(faults_.begin(), faults_.end(),
+                           [&](const Fault& f) { return f.kind == kind && f.chunk == chunk; });
+    }
+    std::uint32_t ValueOf(FaultKind kind, std::uint32_t otherwise) const {
+        for (const Fault& f : faults_) {
+            if (f.kind == kind) return f.value;
+        }
+        return otherwise;
+    }
+    // The byte that says yes: 1, or what a status fault makes it.
+    std::uint8_t Yes() const { return static_cast<std::uint8_t>(ValueOf(FaultKind::kStatus, 1)); }
+    void HoldReply() {
+        if (Has(FaultKind::kDelay)) port_.Pause(static_cast<int>(ValueOf(FaultKind::kDelay, 0)));
+    }
+    // A host mistake inside a data phase; false when the strict device drops the connection.
+    bool Mistake(const char* what, std::size_t bytes) {
+        NoteProtocolError(device_, trace_, what, bytes);
+        if (!options_.strict) return true;
+        protocolError_ = true;
+        port_.Drop();
+        return false;
     }
     bool HasDataPhase() const {
         return (cmd_ == 2 && sub_ <= 3) || (cmd_ == 3 && sub_ != 3 && sub_ <= 4) ||
@@ -108,6 +161,7 @@ class Session {
         const FirmwareId id = device_.Firmware();
         std::size_t n = id.size();
         if (Has(FaultKind::kShortReply)) --n;
+        HoldReply();
         if (Has(FaultKind::kStatus0)) {
             FirmwareId zero{};
             TraceFrame(0, n);
@@ -120,12 +174,14 @@ class Session {
     // Sends the status byte; true when the command goes on to its data phase.
     bool SendStatus(bool ok, bool& alive) {
         if (Has(FaultKind::kStatus0)) ok = false;
+        // The trim holds back its result, not its status byte.
+        if (!(cmd_ == 3 && sub_ == 4)) HoldReply();
         if (Has(FaultKind::kShortReply)) {
             TraceFrame(-1, 0);
             alive = true;
             return false;
         }
-        const std::uint8_t status = ok ? 1 : 0;
+        const std::uint8_t status = ok ? Yes() : 0;
         TraceFrame(status, 1);
         alive = port_.Write(&status, 1);
         return ok && alive;
@@ -158,6 +214,13 @@ class Session {
                 complete = false;
                 break;
             }
+            // The host waits for each acknowledgement before it sends more.
+            if (const std::size_t extra = port_.Available();
+                extra > 0 && !Mistake("bytes before the acknowledgement", extra)) {
+                alive = false;
+                complete = false;
+                break;
+            }
             // A chunk the writer refuses (ack 0) is one it could not store.
             const bool refused = HasAt(FaultKind::kAck0, n);
             const bool stored = !refused && (lie || store(offset, std::span(chunk.data(), size)));
@@ -166,7 +229,7 @@ class Session {
                 complete = false;  // the host times out; this data phase is over
                 break;
             }
-            const std::uint8_t ack = stored ? 1 : 0;
+            const std::uint8_t ack = stored ? Yes() : 0;
             if (!port_.Write(&ack, 1)) {
                 alive = false;
                 complete = false;
@@ -191,6 +254,14 @@ class Session {
                 port_.Drop();
                 alive = complete = false;
                 break;
+            }
+            // Nothing is due from the host before it has every piece (an acknowledged piece).
+            if (const std::size_t extra = port_.Available(); extra > 0) {
+                if (!Mistake("bytes during a read", extra)) {
+                    alive = complete = false;
+                    break;
+                }
+                port_.Discard(extra);
             }
             const bool shortPiece = HasAt(FaultKind::kShortRead, n);
             if (shortPiece) --size;
@@ -301,8 +372,8 @@ class Session {
         bool alive = true;
         const auto result = device_.Trim(p1_, p2_);
         if (!SendStatus(result.has_value(), alive)) return alive;
-        std::this_thread::sleep_for(std::chrono::milliseconds(options_.trimDelayMs));
-        const std::uint8_t byte = Has(FaultKind::kResult0) ? 0 : *result;
+        port_.Pause(static_cast<int>(ValueOf(FaultKind::kDelay, options_.trimDelayMs)));
+        const std::uint8_t byte = Has(FaultKind::kResult0) || *result == 0 ? 0 : Yes();
         return Send(&byte, 1);
     }
 
@@ -329,6 +400,8 @@ class Session {
     const EngineOptions& options_;
     std::uint8_t cmd_ = 0, sub_ = 0;
     std::uint32_t p1_ = 0, p2_ = 0, p3_ = 0;
+    std::vector<Fault> faults_;  // the faults that apply to this frame
+    bool protocolError_ = false;
 };
 
 std::string JsonTime() {
@@ -341,6 +414,19 @@ std::string JsonTime() {
 }
 
 }  // namespace
+
+void Port::Pause(int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void Port::Discard(std::size_t length) {
+    std::array<std::uint8_t, 256> sink{};
+    while (length > 0) {
+        const std::size_t n = std::min(length, sink.size());
+        if (!ReadExact(sink.data(), n)) return;
+        length -= n;
+    }
+}
 
 Trace::~Trace() {
     if (file_) std::fclose(file_);
@@ -391,13 +477,37 @@ void Trace::Event(const std::string& what) {
     Line("\"dir\":\"none\",\"kind\":\"event\",\"event\":\"" + escaped + "\"");
 }
 
-void ServeWriter(Device& device, Port& port, Trace* trace, const EngineOptions& options) {
+void Trace::ProtocolError(const std::string& what, std::size_t bytes) {
+    if (!file_) return;
+    Line("\"dir\":\"in\",\"kind\":\"protocol_error\",\"error\":\"" + what +
+         "\",\"bytes\":" + std::to_string(bytes));
+}
+
+void Trace::Connection(const char* event, unsigned id, const char* channel,
+                       const std::string& detail) {
+    if (!file_) return;
+    Line(std::string("\"dir\":\"none\",\"kind\":\"event\",\"event\":\"") + event +
+         "\",\"connection\":" + std::to_string(id) + ",\"channel\":\"" + channel +
+         "\",\"detail\":\"" + detail + "\"");
+}
+
+SessionEnd ServeWriter(Device& device, Port& port, Trace* trace, const EngineOptions& options) {
     Session session(device, port, trace, options);
     std::array<std::uint8_t, kFrameSize> frame{};
-    while (ReadFrame(port, frame.data())) {
+    for (;;) {
+        switch (ReadFrame(port, frame.data(), device, trace, options.strict)) {
+            case FrameRead::kEnd:
+                return SessionEnd::kHostClosed;
+            case FrameRead::kProtocolError:
+                port.Drop();
+                return SessionEnd::kProtocolError;
+            case FrameRead::kFrame:
+                break;
+        }
         const bool alive = session.Serve(frame.data());
         device.Commit();
-        if (!alive) return;
+        if (!alive)
+            return session.protocolError() ? SessionEnd::kProtocolError : SessionEnd::kDropped;
     }
 }
 
@@ -405,6 +515,11 @@ Restart ServeLoader(Device& device, Port& port, Trace* trace, DetachHandler deta
     std::uint8_t request = 0;
     if (!port.ReadExact(&request, 1)) return Restart::kNone;
     const bool loader = device.CurrentMode() == Mode::kLoader;
+    const std::vector<Fault> faults = device.BeginFrame(request, 0, true);
+    const auto has = [&](FaultKind kind) {
+        return std::any_of(faults.begin(), faults.end(),
+                           [&](const Fault& f) { return f.kind == kind; });
+    };
     const auto answer = [&](bool ok) {
         const std::uint8_t status = ok ? 1 : 0;
         port.Write(&status, 1);
@@ -422,6 +537,13 @@ Restart ServeLoader(Device& device, Port& port, Trace* trace, DetachHandler deta
                 answer(false);
                 return Restart::kNone;
             }
+            if (has(FaultKind::kLoaderRestart)) {
+                // A loader that hangs: no answer, no restart, until the host gives up.
+                std::uint8_t sink = 0;
+                while (port.ReadExact(&sink, 1)) {
+                }
+                return Restart::kNone;
+            }
             detach(context);
             answer(true);
             return Restart::kIntoApplication;
@@ -430,7 +552,8 @@ Restart ServeLoader(Device& device, Port& port, Trace* trace, DetachHandler deta
             if (!port.ReadExact(header, sizeof header)) return Restart::kNone;
             const std::uint32_t length = GetLE32(header);
             const std::uint32_t sum = GetLE32(header + 4);
-            const bool ok = loader && length > 0 && length <= kMaxImage;
+            const bool ok =
+                loader && length > 0 && length <= kMaxImage && !has(FaultKind::kLoaderDownload);
             answer(ok);
             if (!ok) return Restart::kNone;
             std::vector<std::uint8_t> image(length);
@@ -442,7 +565,8 @@ Restart ServeLoader(Device& device, Port& port, Trace* trace, DetachHandler deta
             }
             std::uint32_t actual = 0;
             for (std::uint8_t b : image) actual += b;
-            const bool taken = actual == sum && device.AcceptLoaderImage(image);
+            const bool taken = actual == sum && !has(FaultKind::kLoaderChecksum) &&
+                               device.AcceptLoaderImage(image);
             if (trace) {
                 trace->Event("loader: download of " + std::to_string(length) + " bytes " +
                              (taken ? "taken" : "refused"));

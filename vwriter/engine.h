@@ -20,6 +20,14 @@ class Port {
     virtual bool Write(const std::uint8_t* data, std::size_t length) = 0;
     // Ends the connection at once, as a pulled cable would.
     virtual void Drop() = 0;
+    // Bytes the host has sent that are not read yet (0 when the port cannot tell).
+    virtual std::size_t Available() { return 0; }
+    // How many bytes the last failed ReadExact did get before the host went.
+    virtual std::size_t PartialBytes() const { return 0; }
+    // Holds the reply back; may end early when the connection goes.
+    virtual void Pause(int ms);
+    // Reads and forgets `length` bytes.
+    void Discard(std::size_t length);
 };
 
 // One JSON object a line for every frame and data phase.
@@ -34,6 +42,10 @@ class Trace {
     void Data(const char* dir, std::uint8_t cmd, std::uint8_t sub, std::uint32_t p1,
               std::uint32_t p2, std::uint32_t p3, std::size_t bytes, bool complete);
     void Event(const std::string& what);
+    // A host mistake: bytes where none or others were due.
+    void ProtocolError(const std::string& what, std::size_t bytes);
+    // A connection opened (event "connection open") or closed ("connection close").
+    void Connection(const char* event, unsigned id, const char* channel, const std::string& detail);
 
   private:
     void Line(const std::string& body);
@@ -43,10 +55,14 @@ class Trace {
 
 struct EngineOptions {
     int trimDelayMs = 30;  // the chip's oscillator trim takes a moment
+    bool strict = false;   // the first protocol error drops the connection
 };
 
-// Serves command frames until the host goes away or a fault drops the connection.
-void ServeWriter(Device& device, Port& port, Trace* trace, const EngineOptions& options);
+enum class SessionEnd { kHostClosed, kDropped, kProtocolError };
+
+// Serves command frames until the host goes away or a fault or (strict) a protocol error drops
+// the connection.
+SessionEnd ServeWriter(Device& device, Port& port, Trace* trace, const EngineOptions& options);
 
 enum class Restart { kNone, kIntoLoader, kIntoApplication };
 

@@ -11,37 +11,51 @@
 #include "vwriter/daemon.h"
 #include "vwriter/device.h"
 #include "vwriter/engine.h"
+#include "vwriter/numbers.h"
 
 namespace {
 
 constexpr const char* kHelp =
     "usage: vwriter [--socket PATH] [--part INDEX] [--state FILE] [--trace FILE]\n"
     "               [--fault FAULT]... [--usb-timing] [--firmware current|old]\n"
-    "               [--reenumerate-ms N]\n"
+    "               [--strict | --lenient] [--reenumerate-ms N]\n"
     "       vwriter --ids\n"
     "       vwriter ctl [--socket PATH] COMMAND [ARG]\n"
     "\n"
     "A virtual writer: answers the writer's command protocol on a UNIX socket, as a writer\n"
     "attached over USB would, so the program and libtunnix/libdfu can be used without one.\n"
+    "Numbers are decimal or 0x hexadecimal, the whole word; anything else is refused.\n"
     "\n"
     "  --socket PATH      where to listen (default: the socket libtunnix looks for,\n"
     "                     $XDG_RUNTIME_DIR/vwriter.sock or /tmp/vwriter-UID.sock)\n"
     "  --part INDEX       the chip in the socket (default 1)\n"
     "  --state FILE       keep the whole device (chip, options, firmware, off-line store,\n"
     "                     counters) in FILE across restarts\n"
-    "  --trace FILE       append one JSON object a line for every frame and data phase\n"
-    "  --fault FAULT      inject a fault, KIND:CMD/SUB[@N], N counting chunks from 1:\n"
+    "  --trace FILE       append one JSON object a line for every frame, data phase,\n"
+    "                     connection and protocol error\n"
+    "  --fault FAULT      inject a fault, KIND:CMD/SUB[#K][@N][=V]; #K: only the K-th\n"
+    "                     matching frame, @N: chunk N (from 1), =V: a value:\n"
     "                     status0 noreply shortreply ack0@N noack@N shortread@N result0\n"
-    "                     lie drop@N\n"
-    "  --usb-timing       pace transfers as full-speed HID (one 64-byte report per ms)\n"
+    "                     lie drop@N status=V (2-255: every yes byte is V)\n"
+    "                     delay=MS (the reply, or the trim result, is held back MS ms);\n"
+    "                     on the loader path: loader:download loader:checksum\n"
+    "                     loader:restart (refused download, refused image, a restart\n"
+    "                     into the application never answered)\n"
+    "  --strict           drop the connection on the first protocol error (bytes where a\n"
+    "                     frame is due, bytes before an acknowledgement or during a read)\n"
+    "  --lenient          count and trace protocol errors, skip stray bytes (the default)\n"
+    "  --usb-timing       pace transfers as full-speed HID: 63 payload bytes a report, one\n"
+    "                     report a millisecond each way (a 128-byte chunk is 3 reports)\n"
     "  --firmware WHICH   current: the firmware carried for the part's family;\n"
     "                     old: an older one, so the program offers an upgrade\n"
     "                     (default: current, or what a --state file kept)\n"
-    "  --reenumerate-ms N how long the device stays away when it restarts (default 300)\n"
+    "  --reenumerate-ms N how long the device stays away when it restarts (default 300,\n"
+    "                     at most 60000)\n"
     "  --ids              print the writer's USB ids and interface GUID\n"
     "\n"
     "ctl commands: state | part INDEX | fault FAULT | clear-faults | run N (stand-alone\n"
-    "programming of N chips) | firmware current|old | unplug | plug | quit\n";
+    "programming of N chips, 1 to 65535) | dump-chip FILE (the last such chip's flash) |\n"
+    "firmware current|old | unplug | plug | quit\n";
 
 vw::Daemon* gDaemon = nullptr;
 
@@ -118,15 +132,25 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "vwriter: --firmware takes current or old\n");
                 return 2;
             }
+        } else if (a == "--strict") {
+            options.engine.strict = true;
+        } else if (a == "--lenient") {
+            options.engine.strict = false;
         } else if (a == "--reenumerate-ms") {
             if (!TakeValue(args, i, value)) return 2;
-            options.reenumerateMs =
-                static_cast<int>(std::min<std::uint32_t>(cat::ParseNumber(value), 60'000));
+            const auto ms = vw::ParseNumber(value, 0, 60'000);
+            if (!ms) {
+                std::fprintf(stderr, "vwriter: --reenumerate-ms takes 0 to 60000, not '%s'\n",
+                             value.c_str());
+                return 2;
+            }
+            options.reenumerateMs = static_cast<int>(*ms);
         } else if (a == "--fault") {
             if (!TakeValue(args, i, value)) return 2;
-            const auto fault = vw::ParseFault(value);
+            std::string why;
+            const auto fault = vw::ParseFault(value, &why);
             if (!fault) {
-                std::fprintf(stderr, "vwriter: bad fault '%s' (KIND:CMD/SUB[@N])\n", value.c_str());
+                std::fprintf(stderr, "vwriter: bad fault '%s': %s\n", value.c_str(), why.c_str());
                 return 2;
             }
             faults.push_back(*fault);
@@ -148,8 +172,10 @@ int main(int argc, char** argv) {
         }
     }
     if (!partText.empty()) {
-        const auto index = static_cast<int>(cat::ParseNumber(partText));
-        if (index <= 0 || index > cat::kMaxPartIndex || !cat::Part(index).Exists()) {
+        const auto number =
+            vw::ParseNumber(partText, 1, static_cast<std::uint32_t>(cat::kMaxPartIndex));
+        const int index = number ? static_cast<int>(*number) : 0;
+        if (index == 0 || !cat::Part(index).Exists()) {
             std::fprintf(stderr, "vwriter: no part %s in the catalogue\n", partText.c_str());
             return 2;
         }

@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include <gtest/gtest.h>
+
 #include <dlfcn.h>
 #include <signal.h>
 #include <spawn.h>
@@ -12,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -82,9 +85,25 @@ VWriter::VWriter(std::vector<std::string> args) : args_(std::move(args)) {
     if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp");
     dir_ = tmpl;
     socket_ = dir_ + "/dev.sock";
-    for (std::size_t i = 0; i + 1 < args_.size(); ++i) {
+    tracePath_ = dir_ + "/trace.jsonl";
+    bool traced = false;
+    for (std::size_t i = 0; i < args_.size(); ++i) {
+        if (args_[i] == "--lenient") strict_ = false;
+        if (i + 1 >= args_.size()) continue;
         if (args_[i] == "--socket") socket_ = args_[i + 1];
+        if (args_[i] == "--trace") {
+            traced = true;
+            tracePath_ = args_[i + 1];
+            if (const auto at = tracePath_.find("@DIR@"); at != std::string::npos) {
+                tracePath_.replace(at, 5, dir_);
+            }
+        }
     }
+    if (!traced) {
+        args_.push_back("--trace");
+        args_.push_back(tracePath_);
+    }
+    if (strict_) args_.push_back("--strict");
     ::setenv(writer_ids::kDeviceEnv, ("vwriter:" + socket_).c_str(), 1);
     Start();
 }
@@ -133,6 +152,7 @@ void VWriter::Stop() {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
+            CheckTrace();
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -140,6 +160,26 @@ void VWriter::Stop() {
     ::kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
+    CheckTrace();
+}
+
+std::vector<std::string> VWriter::TraceLines(const std::string& kind) const {
+    std::ifstream in(tracePath_);
+    std::vector<std::string> lines;
+    const std::string mark = "\"kind\":\"" + kind + "\"";
+    for (std::string line; std::getline(in, line);) {
+        if (kind.empty() || line.find(mark) != std::string::npos) lines.push_back(line);
+    }
+    return lines;
+}
+
+void VWriter::CheckTrace() {
+    if (!strict_ || !checkTrace_) return;
+    const auto errors = TraceLines("protocol_error");
+    for (std::size_t i = reportedErrors_; i < errors.size(); ++i) {
+        ADD_FAILURE() << "the virtual writer saw a protocol error: " << errors[i];
+    }
+    reportedErrors_ = errors.size();
 }
 
 std::string VWriter::Ctl(const std::string& line) {

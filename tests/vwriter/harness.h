@@ -31,6 +31,9 @@ const DfuApi& Dfu();
 std::string BinDir();
 
 // A vwriter daemon in a temporary folder; TUNNIX_DEVICE points at it while it lives.
+// It runs --strict and keeps a trace (in its folder unless the arguments name one); every
+// Stop, and so the end of its life, fails the running test when the trace holds a protocol
+// error. "--lenient" among the arguments lets a test send bad bytes on purpose.
 class VWriter {
   public:
     explicit VWriter(std::vector<std::string> args = {});
@@ -44,10 +47,22 @@ class VWriter {
     std::string StateValue(const std::string& key);  // one "key=value" of ctl state
     const std::string& Socket() const { return socket_; }
     const std::string& Dir() const { return dir_; }
+    const std::string& TracePath() const { return tracePath_; }
+    // The trace's lines so far; with `kind`, only the lines of that kind ("frame", "data",
+    // "event", "protocol_error").
+    std::vector<std::string> TraceLines(const std::string& kind = {}) const;
+    bool Strict() const { return strict_; }
+    // For a test that makes protocol errors on purpose: the trace no longer fails it.
+    void AllowProtocolErrors() { checkTrace_ = false; }
 
   private:
+    void CheckTrace();
+
     std::vector<std::string> args_;
-    std::string dir_, socket_;
+    std::string dir_, socket_, tracePath_;
+    bool strict_ = true;
+    bool checkTrace_ = true;
+    std::size_t reportedErrors_ = 0;  // protocol errors already failed a test
     pid_t pid_ = -1;
 };
 

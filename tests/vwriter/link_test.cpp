@@ -89,12 +89,16 @@ TEST(TunnixChunking, ThreeHundredBytesGoAs128Then128Then44EachAcknowledged) {
 }
 
 TEST(TunnixChunking, FrameAfterStrayBytesIsStillRecognised) {
-    VWriter dev;
+    VWriter dev({"--lenient"});
     Link link;
     ASSERT_TRUE(link.connected());
     link.Send({0x00, 0x5A, 0xFF});  // noise before a frame
     link.Frame(0, 0);
     EXPECT_EQ(link.Receive(6).size(), 6u);
+    // Forgiven, but not unseen.
+    EXPECT_EQ(dev.StateValue("protocol_errors"), "1");
+    ASSERT_EQ(dev.TraceLines("protocol_error").size(), 1u);
+    EXPECT_NE(dev.TraceLines("protocol_error")[0].find("\"bytes\":3"), std::string::npos);
 }
 
 TEST(TunnixTransport, WithoutAChoiceTheDefaultSocketIsUsedAndHidNeedsAWriter) {

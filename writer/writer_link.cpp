@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/device/device_watch.h"
 #include "platform/device/writer_ids.h"
 #include "platform/library_loader.h"
 
@@ -98,6 +99,10 @@ void WriterLink::Disconnect() {
 void WriterLink::SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) {
     PutLE32(record_->data() + kReadTimeoutOffset, readMs);
     PutLE32(record_->data() + kWriteTimeoutOffset, writeMs);
+}
+
+bool WriterLink::IsWriterEnumerated() {
+    return devwatch::IsWriterEnumerated();
 }
 
 std::uint32_t WriterLink::ReadTimeout() const {

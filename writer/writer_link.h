@@ -50,6 +50,9 @@ class WriterLink {
     bool BulkWrite(const std::uint8_t* data, std::uint32_t length, std::uint32_t timeoutMs);
     bool BulkRead(std::uint8_t* buffer, std::uint32_t length, std::uint32_t timeoutMs);
 
+    // Whether this machine has seen the writer attached (the upgrade's wait time depends on it).
+    static bool IsWriterEnumerated();
+
     // The byte counts the progress bar shows; whoever starts a transfer sets them.
     std::uint32_t progressTotal = 0;
     std::uint32_t progressDone = 0;

@@ -1,5 +1,5 @@
-// Feeds arbitrary host bytes to the command and loader engines. Byte 0 picks the channel and
-// a few injected faults; the rest is what the host sends.
+// Feeds arbitrary host bytes to the command and loader engines. Byte 0 picks the channel, a
+// few injected faults and strictness; the rest is what the host sends.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -40,9 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (control & 0x04) device.AddFault({vw::FaultKind::kShortRead, 3, 0, 2});
     if (control & 0x08) device.AddFault({vw::FaultKind::kDrop, 2, 2, 3});
     if (control & 0x10) device.AddFault({vw::FaultKind::kAck0, 4, 0, 1});
+    if (control & 0x40) device.AddFault({vw::FaultKind::kStatus, 2, 0, 1, 2, 0x80});
+    if (control & 0x80) device.AddFault({vw::FaultKind::kLoaderChecksum, 'D', 0, 1, 1, 0});
     MemoryPort port(data + 1, size - 1);
     vw::EngineOptions options;
     options.trimDelayMs = 0;
+    options.strict = (control & 0x40) != 0;
     if (control & 0x01) {
         if (control & 0x20) device.SetMode(vw::Mode::kLoader);
         vw::ServeLoader(device, port, nullptr, &NoDetach, nullptr);

@@ -298,3 +298,50 @@ TEST(DeviceTiming, PacedDumpTakesOneMillisecondPerReport) {
     EXPECT_GE(elapsed / reports, 0.97);
     EXPECT_LE(elapsed / reports, 1.3);
 }
+
+TEST(StandAlone, RunProgramsChipsOfTheRecordsPartAndDumpChipWritesTheLast) {
+    VWriter dev;  // part 1 in the socket; the record is made for part 7
+    const int part = 7;
+    ASSERT_GE(cat::Part(part).CodeSize(), 0x10000u);
+    const Bytes ap = Pattern(0x300, 1), isp = Pattern(0x200, 2);
+    Bytes code = ap;
+    code.insert(code.end(), isp.begin(), isp.end());
+    const auto put32 = [](Bytes& b, std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    Bytes record(64, 0);  // two option bytes
+    record[2] = 64;
+    put32(record, 16, 0x300);  // AP length
+    record[23] = 3;            // max counter
+    record[25] = 1;            // serial numbers
+    record[26] = 1;            // auto increment
+    put32(record, 27, 0xFFF0);
+    std::memcpy(record.data() + 31, "LOT-A       ", 12);
+    put32(record, 43, 0x100);
+    put32(record, 47, 0xF000);  // ISP start
+    put32(record, 51, 0x200);
+    record[59] = 2;
+    record[62] = part;
+    {
+        Link link;
+        ASSERT_TRUE(link.WriteCommand(2, 2, 0, code));
+        ASSERT_TRUE(link.WriteCommand(2, 3, 0, record));
+    }
+    EXPECT_EQ(dev.Ctl("dump-chip " + dev.Dir() + "/none.bin").rfind("error", 0), 0u);
+    EXPECT_EQ(dev.Ctl("run 2"),
+              "ok programmed=2 counter=2 serial_progress=2 part=7 last_serial=0x00000101\n");
+    EXPECT_EQ(dev.Ctl("run 5"),
+              "ok programmed=1 counter=3 serial_progress=3 part=7 "
+              "last_serial=0x00000102 (max counter reached)\n");
+    const std::string file = dev.Dir() + "/chip.bin";
+    ASSERT_EQ(dev.Ctl("dump-chip " + file), "ok bytes=65536\n");
+    std::ifstream in(file, std::ios::binary);
+    const Bytes chip((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(chip.size(), 0x10000u);
+    Bytes expected(0x10000, 0xFF);
+    std::copy(ap.begin(), ap.end(), expected.begin());
+    std::copy(isp.begin(), isp.end(), expected.begin() + 0xF000);
+    std::memcpy(expected.data() + 0xFFF0, "LOT-A       \x00\x00\x01\x02", 16);
+    EXPECT_EQ(chip, expected);
+    EXPECT_EQ(dev.StateValue("part"), "1");  // the socket's chip is not the run's
+}

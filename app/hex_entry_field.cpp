@@ -1,10 +1,29 @@
 #include "app/hex_entry_field.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QValidator>
 
 namespace app {
 
 namespace {
+// Strips every other character from whatever reaches the text (a drop, a middle-button paste,
+// setText), so the field never holds anything but digits.
+class HexDigitsOnly : public QValidator {
+  public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override {
+        const QString before = input.left(pos);
+        pos = static_cast<int>(HexDigitsOf(before).size());
+        input = HexDigitsOf(input);
+        return Acceptable;
+    }
+};
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -41,7 +60,24 @@ bool IsHexEntryCharacter(QChar c) {
            u == 12;
 }
 
-HexEntryField::HexEntryField(QWidget* parent) : QLineEdit(parent) {}
+QString HexDigitsOf(const QString& text) {
+    QString digits;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F')) digits += c;
+    }
+    return digits;
+}
+
+HexEntryField::HexEntryField(QWidget* parent) : QLineEdit(parent) {
+    setValidator(new HexDigitsOnly(this));
+}
+
+void HexEntryField::PasteDigits() {
+    if (isReadOnly()) return;
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard != nullptr) insert(HexDigitsOf(clipboard->text()));
+}
 
 std::uint32_t HexEntryField::Value() const {
     return ParseHexText(text().toStdString());
@@ -52,6 +88,11 @@ void HexEntryField::SetValue(std::uint32_t value, int width) {
 }
 
 void HexEntryField::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Paste)) {
+        PasteDigits();
+        event->accept();
+        return;
+    }
     const QString typed = event->text();
     // Keys that type nothing (arrows, Delete, shortcuts with Ctrl) keep their usual meaning.
     if (typed.size() == 1 && typed[0].isPrint() && !IsHexEntryCharacter(typed[0]) &&
@@ -60,6 +101,19 @@ void HexEntryField::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QLineEdit::keyPressEvent(event);
+}
+
+void HexEntryField::contextMenuEvent(QContextMenuEvent* event) {
+    // The standard menu, with its Paste going through the same filter as Ctrl+V.
+    QMenu* menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (QAction* action : menu->actions()) {
+        if (action->objectName() == QLatin1String("edit-paste")) {
+            disconnect(action, &QAction::triggered, nullptr, nullptr);
+            connect(action, &QAction::triggered, this, &HexEntryField::PasteDigits);
+        }
+    }
+    menu->popup(event->globalPos());
 }
 
 }  // namespace app

@@ -15,6 +15,9 @@ QString FormatHexText(std::uint32_t value, int width = 0);
 // Whether a typed character is let through: hex digits, backspace (8) and control character 12.
 bool IsHexEntryCharacter(QChar c);
 
+// The hexadecimal digits of a text, in order; what a paste or a drop may add to the field.
+QString HexDigitsOf(const QString& text);
+
 class HexEntryField : public QLineEdit {
     Q_OBJECT
   public:
@@ -25,6 +28,11 @@ class HexEntryField : public QLineEdit {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    // Inserts the clipboard's hexadecimal digits, before the length limit cuts anything.
+    void PasteDigits();
 };
 
 }  // namespace app

@@ -1,11 +1,11 @@
-// The message log, the hexadecimal entry field and the drop-down list helpers.
-#include <QComboBox>
+// The message log and the hexadecimal entry field.
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
 
-#include "app/combo_ops.h"
 #include "app/hex_entry_field.h"
 #include "app/message_log.h"
 #include "catalogue/lookup.h"
@@ -104,19 +104,31 @@ class WidgetsTest : public QObject {
         QVERIFY(!app::IsHexEntryCharacter(QChar(u'G')));
     }
 
-    void dropDownOperations() {
-        QComboBox box;
-        box.addItem("a", 4);
-        box.addItem("b", 7);
-        box.addItem("c", 4);
-        QCOMPARE(app::SelectByValue(box, 4), 2);  // searched from the last entry
-        QCOMPARE(box.currentIndex(), 2);
-        QCOMPARE(app::ValueOfSelection(box), 4);
-        QCOMPARE(app::TextOfValue(box, 4), QStringLiteral("a"));  // the lowest position
-        QCOMPARE(app::SelectByValue(box, 9), -1);
-        QCOMPARE(box.currentIndex(), -1);
-        QCOMPARE(app::ValueOfSelection(box), 0);
-        QCOMPARE(app::TextOfValue(box, 9), QString());
+    // Pasted text is filtered as typed text is, before the length limit takes its share.
+    void hexFieldPastesOnlyDigits() {
+        const struct {
+            const char* clipboard;
+            int maxLength;
+            const char* expected;
+        } cases[] = {
+            {"12 zz-3:aF", 32767, "123aF"},
+            {"0x1F", 2, "01"},
+            {"g\tq", 32767, ""},
+            {"zz C3", 2, "C3"},
+        };
+        for (const auto& c : cases) {
+            app::HexEntryField field;
+            field.setMaxLength(c.maxLength);
+            field.show();
+            QGuiApplication::clipboard()->setText(QString::fromLatin1(c.clipboard));
+            QTest::keyClick(&field, Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(field.text(), QString::fromLatin1(c.expected));
+            // Other ways in (a drop, the selection's middle-button paste) keep only digits too.
+            field.clear();
+            field.paste();
+            QCOMPARE(field.text(), app::HexDigitsOf(field.text()));
+            if (c.maxLength > 2) QCOMPARE(field.text(), QString::fromLatin1(c.expected));
+        }
     }
 };
 

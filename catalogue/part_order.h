@@ -1,4 +1,5 @@
-// The order in which the series list and the part list show their entries.
+// The order in which the series list and the part list show their entries: the one rule the
+// window's lists and writer-cli's catalogue listing both follow.
 #pragma once
 
 #include <string>

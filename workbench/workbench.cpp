@@ -8,10 +8,6 @@
 
 namespace model {
 
-namespace {
-constexpr int kLastSeries = 4;
-}
-
 std::uint32_t ByteSum(std::span<const std::uint8_t> data, std::size_t count, std::size_t offset) {
     if (offset >= data.size()) return 0;
     const std::size_t end = offset + std::min(count, data.size() - offset);
@@ -61,23 +57,8 @@ void Workbench::FillSeriesList() {
     Scope scope(*this, kChangeSeriesList);
     const int remembered = series.Selected();
     series.Clear();
-    const int language = cat::LanguageID();
-    for (int s = 0; s <= 255; ++s) {
-        const auto text = cat::LookupText(cat::kSeriesList, static_cast<std::uint16_t>(s));
-        if (!text || text->empty()) continue;
-        auto name = cat::ChooseLanguageVariant(*text, language);
-        if (s == kLastSeries) {
-            series.Add(std::move(name), s);
-            continue;
-        }
-        int last = -1;
-        for (int j = 0; j < series.Count(); ++j) {
-            if (series.Value(j) == kLastSeries) {
-                last = j;
-                break;
-            }
-        }
-        series.Insert(last, std::move(name), s);  // -1 appends
+    for (auto& entry : cat::OrderedSeries(cat::LanguageID())) {
+        series.Add(std::move(entry.name), entry.series);
     }
     series.Select(remembered);
 }
@@ -87,20 +68,8 @@ void Workbench::FillPartList() {
     const bool anySeries = series.HasSelection();
     const auto wanted = series.ValueOfSelection();
     parts.Clear();
-    if (anySeries) {
-        for (int i = 0; i <= cat::kMaxPartIndex; ++i) {
-            const cat::Part part(i);
-            if (part.Number(cat::key::kSeries) != wanted || !part.Exists()) continue;
-            // Parts below 256 sort by their low 7 bits among themselves, everything else by the
-            // low 11 bits, so each part is followed by its supply-voltage sibling.
-            int j = 0;
-            for (; j < parts.Count(); ++j) {
-                const auto v = parts.Value(j);
-                const ItemValue mask = (v <= 256 && i < 256) ? 0x7F : 0x7FF;
-                if ((v & mask) > (i & mask)) break;
-            }
-            parts.Insert(j, part.Name(), i);
-        }
+    if (anySeries && wanted >= 0 && wanted <= 255) {
+        for (int i : cat::OrderedParts(static_cast<int>(wanted))) parts.Add(cat::Part(i).Name(), i);
     }
     parts.Select(0);
     currentPart = -2;

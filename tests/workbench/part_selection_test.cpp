@@ -55,8 +55,10 @@ TEST_F(PartListTest, PartsSortWithTheirSiblings) {
     bench.OnSeriesSelected(0);
     EXPECT_EQ(Values(bench.parts), (std::vector<model::ItemValue>{1, 129, 2, 130}));
     EXPECT_EQ(bench.parts.Text(1), "T16A-L");
-    bench.OnSeriesSelected(3);  // series 6: nameless part 9 is not listed
-    EXPECT_EQ(Values(bench.parts), (std::vector<model::ItemValue>{7, 135, 8, 286, 2334}));
+    // Series 6: nameless part 9 is not listed; 256 sorts by its low 11 bits, after 8 and
+    // before 286 (sorting it by its low 7 bits would put it first).
+    bench.OnSeriesSelected(3);
+    EXPECT_EQ(Values(bench.parts), (std::vector<model::ItemValue>{7, 135, 8, 256, 286, 2334}));
 }
 
 TEST_F(PartListTest, FillingAppliesTheFirstPartEvenWhenItIsCurrent) {
@@ -157,7 +159,7 @@ TEST_F(RestorePartTest, NoStoredPartTakesTheLowestPartOfTheWritersFamily) {
 TEST_F(RestorePartTest, StoredPartIsRestoredWithItsSeries) {
     EXPECT_EQ(bench.RestorePart(2334, 0), 2334);
     EXPECT_EQ(bench.series.ValueOfSelection(), 6);
-    EXPECT_EQ(bench.parts.Selected(), 4);
+    EXPECT_EQ(bench.parts.Selected(), 5);  // 7, 135, 8, 256, 286, 2334
     EXPECT_EQ(bench.RestorePart(10, 0), 10);
     EXPECT_EQ(bench.series.Selected(), 4);  // series 4 sits last
 }

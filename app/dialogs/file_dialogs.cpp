@@ -33,13 +33,15 @@ QStringList ProgramFilters() {
             NameFilter("Project Format(*.qrx)", "*.qrx"), NameFilter("all Format(*.*)", "*.*")};
 }
 
-QString StartPath(const QString& remembered) {
-    if (remembered.isEmpty()) return QDir::homePath();
-    const QFileInfo info(remembered);
-    return info.dir().exists() ? remembered : QDir::homePath();
-}
-
 }  // namespace
+
+void StartFileDialog(QFileDialog& dialog, const QString& remembered) {
+    if (!remembered.isEmpty() && QFileInfo(remembered).dir().exists()) {
+        dialog.selectFile(remembered);
+    } else {
+        dialog.setDirectory(QDir::homePath());  // no folder's name ends up as a file name
+    }
+}
 
 QString LanguageName(int key, const char* fallback) {
     if (auto field = cat::LanguageField(static_cast<std::uint16_t>(key), 0))
@@ -155,7 +157,7 @@ InsertIspDialog::InsertIspDialog(Profile& profile, QWidget* parent)
                                NameFilter("Bin Format(*.bin)", "*.bin"),
                                NameFilter("Hex Format(*.hex)", "*.hex"),
                                NameFilter("all Format(*.*)", "*.*")});
-        dialog.selectFile(StartPath(start));
+        StartFileDialog(dialog, start);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
         return dialog.selectedFiles().first();
@@ -225,7 +227,7 @@ std::optional<std::string> WindowFileDialogs::OpenProgramFile() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(ProgramFilters());
-    dialog.selectFile(StartPath(profile_.ReadText(QStringLiteral("LoadPath"))));
+    StartFileDialog(dialog, profile_.ReadText(QStringLiteral("LoadPath")));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     const QString path = dialog.selectedFiles().first();
     profile_.WriteText(QStringLiteral("LoadPath"), path);
@@ -247,7 +249,7 @@ std::optional<std::string> WindowFileDialogs::SaveFile(const QString& key,
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(suffix);  // overwriting asks first: Qt's default
-    dialog.selectFile(StartPath(profile_.ReadText(key)));
+    StartFileDialog(dialog, profile_.ReadText(key));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     const QString path = dialog.selectedFiles().first();
     profile_.WriteText(key, path);

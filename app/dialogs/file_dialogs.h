@@ -13,6 +13,7 @@
 #include "workbench/file_actions.h"
 
 class QButtonGroup;
+class QFileDialog;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -46,6 +47,10 @@ QString LanguageName(int key, const char* fallback);
 
 // A Qt file-dialog filter that shows `shown` and matches the ';'-separated `patterns`.
 QString NameFilter(const char* shown, const char* patterns);
+
+// Opens `dialog` at the remembered file when its folder still exists; otherwise in the home
+// folder with an empty file name.
+void StartFileDialog(QFileDialog& dialog, const QString& remembered);
 
 class SelectAreaDialog : public QDialog {
     Q_OBJECT

@@ -1,5 +1,7 @@
 // The file dialogs of the window: what they start with, how their controls depend on each
 // other, and what they hand back.
+#include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -110,14 +112,39 @@ class DialogsTest : public QObject {
         InsertIspDialog dialog(profile);
         dialog.userButton()->click();
         // The information box appears; close it as the operator would.
-        QTimer::singleShot(0, [] {
+        QString shown;
+        QTimer::singleShot(0, [&shown] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                QVERIFY(!box->text().isEmpty());
+                shown = box->text();
                 box->accept();
             }
         });
         dialog.insertButton()->click();
+        QCOMPARE(shown, QStringLiteral("Please load the ISP code file !"));
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    }
+
+    // Without a remembered file the dialog opens in the home folder with no file name; a
+    // remembered file whose folder is gone counts as none.
+    void fileDialogsStartAtTheRememberedFileOrAtHome() {
+        QTemporaryDir dir;
+        const QString remembered = dir.filePath(QStringLiteral("last.bin"));
+        const struct {
+            QString remembered, folder, name;
+        } cases[] = {
+            {QString(), QDir::homePath(), QString()},
+            {dir.filePath(QStringLiteral("gone/x.bin")), QDir::homePath(), QString()},
+            {remembered, dir.path(), QStringLiteral("last.bin")},
+        };
+        for (const auto& c : cases) {
+            QFileDialog dialog;
+            dialog.setOption(QFileDialog::DontUseNativeDialog);
+            StartFileDialog(dialog, c.remembered);
+            QCOMPARE(QDir(dialog.directory()).canonicalPath(), QDir(c.folder).canonicalPath());
+            auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name != nullptr);
+            QCOMPARE(name->text(), c.name);
+        }
     }
 
     // With WRITER_SHOTS set, pictures of the dialogs for a look at their layout.

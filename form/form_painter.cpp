@@ -1,0 +1,95 @@
+#include "form/form_painter.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPen>
+#include <QStringDecoder>
+
+#include "form/form_grid.h"
+
+namespace form {
+
+QFont FormFont(int points, int dpi, bool antialiased) {
+    QFont font;
+    font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    // Whole pixels, rounded the way a point size becomes a character height on a display.
+    font.setPixelSize(std::max(1, (points * dpi + 36) / 72));
+    if (!antialiased) font.setStyleStrategy(QFont::NoAntialias);
+    return font;
+}
+
+Cell MeasureCell(const QPainter& painter) {
+    const QFontMetrics metrics(painter.font(), painter.device());
+    return {std::max(1, metrics.horizontalAdvance(QLatin1Char('0'))),
+            std::max(1, metrics.height())};
+}
+
+void DrawFormGrid(QPainter& painter, int c, int h) {
+    for (const auto& l : FormGridLines(c, h)) {
+        // The end point is left out, as a pen moved to it leaves it.
+        const int dx = (l.x2 > l.x1) - (l.x2 < l.x1);
+        const int dy = (l.y2 > l.y1) - (l.y2 < l.y1);
+        painter.drawLine(l.x1, l.y1, l.x2 - dx, l.y2 - dy);
+    }
+}
+
+QString FormLineText(std::string_view line) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QByteArray bytes(line.data(), static_cast<qsizetype>(line.size()));
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError()) text = QString::fromLatin1(bytes);
+    return text;
+}
+
+namespace {
+
+QString ExpandTabs(const QString& line) {
+    QString out;
+    for (const QChar ch : line) {
+        if (ch == QLatin1Char('\t')) {
+            out.append(QString(kTabColumns - out.size() % kTabColumns, QLatin1Char(' ')));
+        } else {
+            out.append(ch);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+void DrawFormText(QPainter& painter, std::string_view text, const QRect& area, Cell cell) {
+    const QFontMetrics metrics(painter.font(), painter.device());
+    int row = 0;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        auto end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const QString shown = ExpandTabs(FormLineText(line));
+        const int top = area.top() + row * cell.h;
+        if (top >= area.top() + area.height()) break;
+        const int left = area.left() + (area.width() - static_cast<int>(shown.size()) * cell.c) / 2;
+        const int baseline = top + metrics.ascent();
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            const QChar ch = shown[i];
+            if (ch == QLatin1Char(' ')) continue;
+            painter.drawText(left + static_cast<int>(i) * cell.c, baseline, QString(ch));
+        }
+        ++row;
+        start = end + 1;
+    }
+}
+
+Cell PaintForm(QPainter& painter, std::string_view text, int rows) {
+    const Cell cell = MeasureCell(painter);
+    painter.setPen(QPen(Qt::black, 0));
+    painter.setBackgroundMode(Qt::TransparentMode);
+    DrawFormGrid(painter, cell.c, cell.h);
+    DrawFormText(painter, text, QRect(0, 0, kFormColumns * cell.c, rows * cell.h), cell);
+    return cell;
+}
+
+}  // namespace form

@@ -1,0 +1,175 @@
+// The "QRX Form List" dialog: Load keeps the form when the reader refuses a file, Save Picture,
+// Print, and the view's scroll ranges and steps. With FORM_SHOTS=DIR it also saves pictures of
+// the dialog in both languages there, for a person to look at.
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+
+#include "app/dialogs/form_dialog.h"
+#include "app/dialogs/project_form_view.h"
+#include "catalogue/lookup.h"
+#include "form/project_form.h"
+#include "workbench/file_actions.h"
+#include "workbench/vector_code_buffer.h"
+
+namespace {
+
+struct NullLog : core::MessageSink {
+    void Clear() override {}
+    void Append(std::string_view) override {}
+};
+
+struct Recorded : core::Questions {
+    QStringList shown;
+    void Inform(std::string_view, std::string_view t) override { shown << QString::fromUtf8(t); }
+    bool AskOkCancel(std::string_view, std::string_view t) override {
+        shown << QString::fromUtf8(t);
+        return true;
+    }
+    bool AskYesNo(std::string_view, std::string_view) override { return true; }
+};
+
+struct SaveTo : proj::FileDialogs {
+    std::string path;
+    std::optional<std::string> OpenProgramFile() override { return std::nullopt; }
+    std::optional<std::uint32_t> SelectArea(std::uint32_t a) override { return a; }
+    std::optional<std::string> SaveBufferFile() override { return std::nullopt; }
+    std::optional<std::string> SaveProjectFile() override { return path; }
+    void CustomSetting(std::uint8_t&, std::string&) override {}
+    std::optional<proj::IspChoice> InsertIsp() override { return std::nullopt; }
+};
+
+}  // namespace
+
+class FormDialogTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        bench_.Attach(&buffer_, &log_);
+        buffer_.onChange = [this] { bench_.OnBufferChanged(); };
+        bench_.FillSeriesList();
+        QVERIFY(bench_.SelectPartByIndex(126));
+        buffer_.SetBytes(std::vector<std::uint8_t>(0x300, 0x5A));
+        SaveTo dialogs;
+        dialogs.path = dir_.filePath(QStringLiteral("good.qrx")).toStdString();
+        proj::SaveEntropy entropy;
+        entropy.moment = {2026, 12, 7, 18, 5, 9, 0x12, 0x34};
+        QVERIFY(proj::SaveProjectButton(bench_, dialogs, entropy));
+        good_ = QString::fromStdString(dialogs.path);
+        bad_ = dir_.filePath(QStringLiteral("bad.qrx"));
+        QVERIFY(QFile::copy(good_, bad_));
+        std::fstream f(bad_.toStdString(), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(0x10);
+        f.put('\x00');  // the data no longer match their checksum
+    }
+
+    void loadReplacesTheFormAndARefusedFileKeepsIt() {
+        Recorded questions;
+        app::dialogs::FormDialog dialog(bench_, questions, "");
+        QCOMPARE(dialog.view()->FormText(), std::string());
+        QString next = good_;
+        dialog.chooseProjectFile = [&] { return next; };
+        dialog.loadButton()->click();
+        const auto expected = form::BuildProjectForm(bench_, good_.toStdString(), nullptr);
+        QVERIFY(expected);
+        QCOMPARE(dialog.FormText(), *expected);
+        QCOMPARE(dialog.view()->FormText(), *expected);
+
+        next = bad_;
+        dialog.loadButton()->click();
+        QCOMPARE(questions.shown.size(), 1);
+        QCOMPARE(dialog.FormText(), *expected);
+        next = QString();  // Cancel
+        dialog.loadButton()->click();
+        QCOMPARE(dialog.FormText(), *expected);
+    }
+
+    void savePictureWritesTheBmpThenOpensIt() {
+        Recorded questions;
+        app::dialogs::FormDialog dialog(bench_, questions, "");
+        const QString path = dir_.filePath(QStringLiteral("form.bmp"));
+        QStringList opened;
+        dialog.choosePictureFile = [&] { return path; };
+        dialog.openPicture = [&](const QString& p) { opened << p; };
+        dialog.saveButton()->click();
+        QCOMPARE(opened, QStringList{path});
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(2), QByteArray("BM"));
+        // An uncreatable file: nothing opened, nothing said.
+        dialog.choosePictureFile = [] { return QStringLiteral("/nonexistent-dir/x.bmp"); };
+        dialog.saveButton()->click();
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(questions.shown.isEmpty());
+    }
+
+    void printGetsTheCurrentForm() {
+        Recorded questions;
+        app::dialogs::FormDialog dialog(bench_, questions, "abc");
+        std::string printed;
+        dialog.print = [&](const std::string& text) { printed = text; };
+        dialog.printButton()->click();
+        QCOMPARE(printed, std::string("abc"));
+    }
+
+    void viewScrollsByCellsAndPagesOfThirtyCells() {
+        Recorded questions;
+        app::dialogs::FormDialog dialog(bench_, questions, "");
+        dialog.show();
+        auto* view = dialog.view();
+        auto* bar = view->verticalScrollBar();
+        const int h = view->CellHeight();
+        const int page = view->viewport()->height();
+        QCOMPARE(bar->maximum(), 70 * h - page + 1);
+        QCOMPARE(bar->singleStep(), h);
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QCOMPARE(bar->value(), std::min(30 * h, bar->maximum()));
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QCOMPARE(bar->value(), std::min(31 * h, bar->maximum()));
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        QCOMPARE(bar->value(), std::max(0, std::min(31 * h, bar->maximum()) - 30 * h));
+        QCOMPARE(view->horizontalScrollBar()->singleStep(), view->CellWidth());
+        QVERIFY(view->viewport()->testAttribute(Qt::WA_OpaquePaintEvent));
+    }
+
+    void screenshots() {
+        const QString out = qEnvironmentVariable("FORM_SHOTS");
+        if (out.isEmpty()) QSKIP("FORM_SHOTS not set");
+        const auto text = form::BuildProjectForm(bench_, good_.toStdString(), nullptr);
+        QVERIFY(text);
+        for (int language : {0, 1}) {
+            cat::SetLanguageID(language);
+            Recorded questions;
+            app::dialogs::FormDialog dialog(bench_, questions, *text);
+            dialog.show();
+            QTest::qWait(200);
+            dialog.grab().save(out +
+                               QStringLiteral("/form-dialog-%1.png").arg(language ? "zh" : "en"));
+            dialog.view()->verticalScrollBar()->setValue(
+                dialog.view()->verticalScrollBar()->maximum());
+            QTest::qWait(100);
+            dialog.grab().save(
+                out + QStringLiteral("/form-dialog-%1-end.png").arg(language ? "zh" : "en"));
+        }
+        cat::SetLanguageID(0);
+        Recorded questions;
+        app::dialogs::FormDialog empty(bench_, questions, "");
+        empty.show();
+        QTest::qWait(100);
+        empty.grab().save(out + QStringLiteral("/form-dialog-empty.png"));
+    }
+
+  private:
+    QTemporaryDir dir_;
+    model::VectorCodeBuffer buffer_;
+    NullLog log_;
+    model::Workbench bench_;
+    QString good_;
+    QString bad_;
+};
+
+QTEST_MAIN(FormDialogTest)
+#include "form_dialog_qtest.moc"

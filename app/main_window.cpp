@@ -440,8 +440,11 @@ void MainWindow::ConnectEvents() {
     connect(button(id::kSaveBuffer), &QPushButton::clicked, this,
             [this] { dialogs::OnSaveBuffer(this, bench_); });
     connect(button(id::kSaveQrx), &QPushButton::clicked, this, [this] {
-        // With Ctrl held this button opens the project form list, which is not here yet.
-        if (QApplication::keyboardModifiers() & Qt::ControlModifier) return;
+        // With Ctrl held this button opens an empty project form list and saves nothing.
+        if (QApplication::keyboardModifiers() & Qt::ControlModifier) {
+            dialogs::OpenFormList(this, bench_);
+            return;
+        }
         dialogs::OnSaveQrx(this, bench_);
     });
     connect(button(id::kInsertIsp), &QPushButton::clicked, this,

@@ -3,7 +3,9 @@
 #include <utility>
 
 #include "app/dialogs/file_dialogs.h"
+#include "app/dialogs/form_dialog.h"
 #include "app/profile.h"
+#include "form/project_form.h"
 #include "workbench/file_actions.h"
 
 namespace app::dialogs {
@@ -33,8 +35,22 @@ void OnSaveQrx(QWidget* parent, model::Workbench& bench) {
     Profile profile;
     WindowFileDialogs dialogs(parent, profile);
     const auto path = proj::SaveProjectButton(bench, dialogs, proj::CurrentSaveEntropy());
-    // The project form of the file just written follows here once it exists.
-    if (path && SavedHook()) SavedHook()(parent, QString::fromStdString(*path));
+    if (!path) return;
+    if (SavedHook()) {
+        SavedHook()(parent, QString::fromStdString(*path));
+        return;
+    }
+    // The form of the file just written; a file the reader refuses opens no dialog.
+    BoxQuestions questions(parent);
+    if (auto text = form::BuildProjectForm(bench, *path, &questions)) {
+        OpenFormList(parent, bench, std::move(*text));
+    }
+}
+
+void OpenFormList(QWidget* parent, model::Workbench& bench, std::string formText) {
+    BoxQuestions questions(parent);
+    FormDialog dialog(bench, questions, std::move(formText), parent);
+    dialog.exec();
 }
 
 void OnInsertIsp(QWidget* parent, model::Workbench& bench) {

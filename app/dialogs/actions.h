@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -21,13 +22,16 @@ void OnSaveBuffer(QWidget* parent, model::Workbench& bench);
 // Button 1002. With Ctrl held the window opens the project form list instead; the window
 // checks the key itself and does not call this then.
 void OnSaveQrx(QWidget* parent, model::Workbench& bench);
+// The "QRX Form List" dialog with `formText`; an empty text shows the form's frame alone (Save
+// *.QRX with Ctrl held opens it so, and saves nothing).
+void OpenFormList(QWidget* parent, model::Workbench& bench, std::string formText = {});
 // Button 1004.
 void OnInsertIsp(QWidget* parent, model::Workbench& bench);
 // Start-up: the file named on the command line ("Load file ... => " and the result line).
 void LoadFileAtStartup(QWidget* parent, model::Workbench& bench, const QString& path);
 
-// Called after a project was saved with the path of the file just written; the project form
-// list is shown from here once it exists. Unset, nothing happens.
+// Called after a project was saved with the path of the file just written, instead of showing
+// the project form list. Unset, the form list of that file is shown.
 void SetProjectSavedHook(std::function<void(QWidget* parent, const QString& path)> hook);
 
 }  // namespace app::dialogs

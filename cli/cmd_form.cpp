@@ -1,0 +1,102 @@
+// writer-cli form FILE.qrx [--text | --bmp OUT.bmp | --pdf OUT.pdf]
+#include <QGuiApplication>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "cli/session.h"
+#include "form/form_outputs.h"
+#include "form/project_form.h"
+#include "project/file_io.h"
+#include "project/qrx_file.h"
+
+namespace {
+
+constexpr const char* kHelp =
+    "usage: writer-cli form FILE.qrx [--text | --bmp OUT.bmp | --pdf OUT.pdf]\n\n"
+    "The project form of a QRX file as the window shows it right after saving that project\n"
+    "(its part selected, the file's option bytes applied):\n"
+    "  --text          the form text on standard output, lines ending in CR LF (default)\n"
+    "  --bmp OUT.bmp   the saved picture: a black-and-white BMP\n"
+    "  --pdf OUT.pdf   the printed page as a one-page PDF\n"
+    "A file the project reader refuses prints its message on standard error and exits with 1.\n";
+
+class SilentLog : public core::MessageSink {
+  public:
+    void Clear() override {}
+    void Append(std::string_view) override {}
+};
+
+// The load's questions were answered when the file was first read; nothing more is shown.
+class SilentQuestions : public core::Questions {
+  public:
+    void Inform(std::string_view, std::string_view) override {}
+    bool AskOkCancel(std::string_view, std::string_view) override { return true; }
+    bool AskYesNo(std::string_view, std::string_view) override { return true; }
+};
+
+// Fonts and painting need a GUI application; without a display it runs off-screen.
+int DrawWithGui(const std::function<bool()>& draw) {
+    if (QGuiApplication::instance() != nullptr) return draw() ? 0 : 1;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static char name[] = "writer-cli";
+    static char* argv[] = {name, nullptr};
+    int argc = 1;
+    QGuiApplication application(argc, argv);
+    return draw() ? 0 : 1;
+}
+
+int Run(const std::vector<std::string>& args) {
+    if (cli::WantsHelp(args)) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    std::string mode = "--text";
+    std::string output;
+    if (args.size() == 3 && (args[1] == "--bmp" || args[1] == "--pdf")) {
+        mode = args[1];
+        output = args[2];
+    } else if (!(args.size() == 1 || (args.size() == 2 && args[1] == "--text"))) {
+        std::fputs(kHelp, stderr);
+        return 2;
+    }
+    const std::string& path = args[0];
+
+    // The reader's refusal, as the form's own read would give it.
+    const auto content = proj::ReadWholeFile(path);
+    if (content.status != proj::ReadStatus::Ok) return cli::Fail("cannot read", path);
+    cli::StderrQuestions boxes;
+    proj::ProjectInfo probe;
+    if (!proj::ReadProjectTrailer(probe, content.bytes, false, &boxes).accepted) return 1;
+
+    // The window right after saving this project: the same as after loading it.
+    cli::Session session;
+    SilentLog quiet;
+    SilentQuestions answers;
+    session.bench.Attach(&session.buffer, &quiet);
+    const int loaded = proj::LoadProgramFile(session.bench, path, session.dialogs, answers);
+    if (loaded != proj::kLoadOk) {
+        return cli::Fail(loaded == proj::kLoadTooLarge ? "file size is too large"
+                                                       : "the target is not supported",
+                         path);
+    }
+    const auto text = form::BuildProjectForm(session.bench, path, &boxes);
+    if (!text) return 1;
+
+    if (mode == "--text") {
+        std::fwrite(text->data(), 1, text->size(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    const bool bmp = mode == "--bmp";
+    const int result = DrawWithGui([&] {
+        return bmp ? form::SaveFormPicture(output, *text) : form::PrintFormPdf(output, *text);
+    });
+    return result == 0 ? 0 : cli::Fail("cannot write", output);
+}
+
+const cli::Register kRegister{
+    {"form", "the project form of a QRX file as text, BMP picture or PDF page", Run}};
+
+}  // namespace

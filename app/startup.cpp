@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include "app/main_window.h"
 #include "app/profile.h"
@@ -9,8 +11,18 @@
 
 namespace app {
 
+QString CommandLineFile(const QStringList& arguments) {
+    if (arguments.size() < 2 || arguments.at(1).isEmpty()) return {};
+    const QFileInfo given(arguments.at(1));
+    // ".." is resolved in the real folder when it exists, so a linked folder leads where the
+    // system would open the file; otherwise by the text alone.
+    const QString folder = given.absoluteDir().canonicalPath();
+    if (!folder.isEmpty()) return QDir(folder).filePath(given.fileName());
+    return QDir::cleanPath(given.absoluteFilePath());
+}
+
 int RunWriter(const QStringList& arguments) {
-    const QString commandLinePath = arguments.size() > 1 ? arguments.at(1) : QString();
+    const QString commandLinePath = CommandLineFile(arguments);
 
     void* quadrel = platform::LoadProgramLibrary(kQuadrelLibrary);
     if (quadrel == nullptr) return 1;

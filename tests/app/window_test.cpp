@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -405,6 +406,40 @@ class WindowTest : public QObject {
         w.log().LogAppend("Check ID => ");
         Button(w, 1015)->click();
         QVERIFY(w.log().toPlainText().isEmpty());
+    }
+
+    // A file named on the command line with ".." in its path shows as its plain absolute path.
+    void commandLineFileShowsAsItsNormalisedPath() {
+        QTemporaryDir dir;
+        const QString root = QDir(dir.path()).canonicalPath();
+        QVERIFY(QDir(root).mkpath(QStringLiteral("work")) &&
+                QDir(root).mkpath(QStringLiteral("qrx")));
+        QFile file(root + QStringLiteral("/qrx/x.bin"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\x02\x00\x30");
+        file.close();
+
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(root));
+        const QString path = app::CommandLineFile({"writer", "work/../qrx/./x.bin"});
+        QDir::setCurrent(previous);
+        QCOMPARE(path, root + QStringLiteral("/qrx/x.bin"));
+        QCOMPARE(app::CommandLineFile({"writer"}), QString());
+        // A folder that does not exist is resolved by the text alone.
+        QCOMPARE(app::CommandLineFile({"writer", root + "/gone/../qrx/y.bin"}),
+                 root + QStringLiteral("/qrx/y.bin"));
+
+        // The area question is answered with the code area.
+        QTimer::singleShot(0, [] {
+            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->accept();
+        });
+        profile_ = std::make_unique<app::Profile>(kApplication);
+        window_ = std::make_unique<app::MainWindow>(*profile_);
+        window_->Open(path);
+        auto* field = window_->findChild<QLabel*>(QStringLiteral("c1524"));
+        QVERIFY(field != nullptr);
+        QCOMPARE(field->text(), path);
+        window_.reset();
     }
 
   private:

@@ -21,6 +21,7 @@
 #include "app/control_ids.h"
 #include "app/dialogs/actions.h"
 #include "app/dialogs/auto_dialog.h"
+#include "app/dialogs/offline_dialog.h"
 #include "catalogue/lookup.h"
 #include "catalogue/part_database.h"
 #include "platform/library_loader.h"
@@ -456,6 +457,8 @@ void MainWindow::ConnectEvents() {
           id::kAuto, id::kWholeChipErase, id::kWriteOption, id::kReadOption}) {
         connect(button(id), &QPushButton::clicked, this, [this, id] { OnWriterButton(id); });
     }
+    connect(button(id::kOffLine), &QPushButton::clicked, this,
+            [this] { dialogs::OpenOfflineDialog(this, *writer_); });
 }
 
 void MainWindow::LoadBanner() {

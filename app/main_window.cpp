@@ -22,6 +22,7 @@
 #include "app/dialogs/actions.h"
 #include "app/dialogs/auto_dialog.h"
 #include "app/dialogs/offline_dialog.h"
+#include "app/dialogs/upgrade_dialog.h"
 #include "catalogue/lookup.h"
 #include "catalogue/part_database.h"
 #include "platform/library_loader.h"
@@ -110,6 +111,7 @@ void MainWindow::BuildWriterSide() {
         std::make_unique<writer::Writer>(bench_, *link_, *writerHost_, *log_, *writerQuestions_);
     writer_->busy = true;  // until the window has opened
     link_->Load(*writerQuestions_);
+    dialogs::InstallDfuUpgrade(this, *writer_);
 }
 
 void MainWindow::OnWriterButton(int id) {
@@ -469,8 +471,7 @@ void MainWindow::LoadBanner() {
 
 void MainWindow::Open(const QString& commandLinePath) {
     writer_->busy = true;
-    // A forced writer-firmware upgrade (right-hand Ctrl held) belongs here once the writer
-    // link exists.
+    dialogs::ForcedUpgradeAtOpening(*writer_);  // with Ctrl held at start
     setWindowIcon(QIcon(QPixmap(QStringLiteral(":/writer/icon.png"))));
     LoadBanner();
     if (hexControl_ != nullptr) ConfigureCodeBufferControl(hexControl_);

@@ -70,6 +70,33 @@ std::string JsonText(std::string_view text) {
     return cli::JsonString(out);
 }
 
+// A name for the text output: its bytes as they are, except that control characters and the
+// backslash are escaped as in JSON, so a NUL or a line break inside the name stays visible and
+// cannot end or split the line.
+std::string PlainText(std::string_view text) {
+    static const char* const kDigits = "0123456789abcdef";
+    std::string out;
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            out += "\\u00";
+            out += kDigits[c >> 4];
+            out += kDigits[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
 std::string Hex(std::span<const std::uint8_t> bytes) {
     static const char* const kDigits = "0123456789ABCDEF";
     std::string out;
@@ -163,7 +190,8 @@ int Show(const std::vector<std::string>& args) {
                             static_cast<unsigned long long>(*f.number),
                             static_cast<unsigned long long>(*f.number));
             } else {
-                std::printf("%-16s %s\n", f.name, f.text.c_str());
+                const std::string text = PlainText(f.text);
+                std::printf("%-16s %s\n", f.name, text.c_str());
             }
         }
     }

@@ -48,6 +48,24 @@ json=$("$CLI" project show "$T/n.qrx" --json)
 case "$json" in *'"sourceName": "'$'\xc2\xb3\xc3\x8c''.bin"'*) ;;
     *) echo "FAIL show: 8-bit name in $json"; fail=1 ;; esac
 
+# Control characters and a NUL inside a name are escaped in the text output, as in JSON, and do
+# not cut the name. The NUL is put in by hand; the byte after it keeps the trailer's sum.
+cp "$T/app.bin" "$T/"$'aX\x01!.bin'
+"$CLI" project build --part "$PART" --load "$T/"$'aX\x01!.bin' -o "$T/c.qrx" >/dev/null
+at=$(grep -obUa 'aX' "$T/c.qrx" | head -1 | cut -d: -f1)
+printf '\000' | dd of="$T/c.qrx" bs=1 seek=$((at + 1)) conv=notrunc 2>/dev/null
+printf 'y' | dd of="$T/c.qrx" bs=1 seek=$((at + 3)) conv=notrunc 2>/dev/null
+check "show text escapes" 'sourceName       a\u0000\u0001y.bin' \
+      "$("$CLI" project show "$T/c.qrx" | grep '^sourceName')"
+case "$("$CLI" project show "$T/c.qrx" --json)" in *'"sourceName": "a\u0000\u0001y.bin"'*) ;;
+    *) echo "FAIL show: escaped name in JSON"; fail=1 ;; esac
+
+# Loading a project starts a new log line where the window clears its log.
+out=$("$CLI" project build --part "$PART" --load "$T/p.qrx" -o "$T/r.qrx")
+check "project load log" "Load file ... => 
+Load QRX file ... => OK !
+Save *.QRX ... => OK !" "$out"
+
 # A failing step prints its lines, writes nothing and exits with 1.
 out=$("$CLI" project build --part "$PART" --load "$T/none.bin" -o "$T/q.qrx")
 check "failed step status" 1 $?

@@ -72,7 +72,7 @@ class OfflineHost : public cli::ConsoleHost {
 // The limits of the Off-Line Mode dialog for the steps that set its fields; an empty text when
 // the value is within them. Syntax errors are left to ApplyStep.
 std::string OutOfLimits(const cli::Session& session, const std::string& step,
-                        const std::string& value) {
+                        const std::string& value, bool partKnown = true) {
     if (step == "--max-counter") {
         const auto n = cli::ParseNumberArg(value);
         if (n && *n > writer::offline::kMaxCounterLimit)
@@ -80,7 +80,7 @@ std::string OutOfLimits(const cli::Session& session, const std::string& step,
     } else if (step == "--serial-string") {
         if (value.size() > proj::kSerialStringLength)
             return "--serial-string '" + value + "' is longer than 12 bytes";
-    } else if (step == "--serial-address") {
+    } else if (step == "--serial-address" && partKnown) {
         const auto n = cli::ParseHexArg(value);
         const std::uint32_t limit = writer::offline::StartAddressLimit(session.bench.CodeSize());
         if (n && *n > limit) {
@@ -178,6 +178,11 @@ int Run(const std::vector<std::string>& args) {
     if (part && !project.empty()) return Usage("--part and --project exclude each other");
 
     cli::Session session;
+    // Values that do not depend on the part are refused before the writer is asked anything.
+    for (const std::size_t at : steps) {
+        const std::string why = OutOfLimits(session, args[at], args[at + 1], false);
+        if (!why.empty()) return Refuse(why);
+    }
     StderrLog stderrLog;
     core::MessageSink& log = json ? static_cast<core::MessageSink&>(stderrLog) : session.log;
     session.bench.Attach(&session.buffer, &log);

@@ -483,8 +483,8 @@ class OperatorWalkTest : public QObject {
             const auto bytes = w.codeBuffer().Bytes();
             const auto options = w.bench().info.optionBytes;
             const int dialogsBefore = answer.answered;
-            // The writer operations and the off-line mode: no writer here, nothing to change.
-            for (int id : {1003, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014}) {
+            // The writer operations: no writer here, nothing to change and nothing to answer.
+            for (int id : {1003, 1006, 1007, 1008, 1009, 1010, 1012, 1013, 1014}) {
                 auto* button = Button(w, id);
                 QVERIFY2(button != nullptr, qPrintable(QString::number(id)));
                 QTest::mouseClick(button, Qt::LeftButton);
@@ -492,6 +492,12 @@ class OperatorWalkTest : public QObject {
                 CHECK_STEP(w, "writer button");
             }
             QCOMPARE(answer.answered, dialogsBefore);
+            // Configure Auto and Off-Line Mode open their dialogs, which are closed unrun.
+            for (int id : {1005, 1011}) {
+                QTest::mouseClick(Button(w, id), Qt::LeftButton);
+                QCOMPARE(w.codeBuffer().Bytes(), bytes);
+                CHECK_STEP(w, "dialog button");
+            }
             QCOMPARE(w.bench().info.optionBytes, options);
             // Save *.QRX with Ctrl held opens nothing yet.
             QTest::mouseClick(Button(w, 1002), Qt::LeftButton, Qt::ControlModifier);

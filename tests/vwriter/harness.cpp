@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -177,7 +178,15 @@ void VWriter::CheckTrace() {
     if (!strict_ || !checkTrace_) return;
     const auto errors = TraceLines("protocol_error");
     for (std::size_t i = reportedErrors_; i < errors.size(); ++i) {
-        ADD_FAILURE() << "the virtual writer saw a protocol error: " << errors[i];
+        if (::testing::UnitTest::GetInstance()->current_test_info()) {
+            ADD_FAILURE() << "the virtual writer saw a protocol error: " << errors[i];
+        } else {
+            // Outside GoogleTest (a QtTest binary): say so, and end the run with a failure.
+            std::fprintf(stderr, "FAIL: the virtual writer saw a protocol error: %s\n",
+                         errors[i].c_str());
+            static const bool once = [] { return std::atexit([] { std::_Exit(1); }) == 0; }();
+            (void)once;
+        }
     }
     reportedErrors_ = errors.size();
 }

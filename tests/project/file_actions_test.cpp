@@ -332,6 +332,31 @@ TEST_F(FileActions, EveryPartSurvivesASaveAndLoad) {
     }
 }
 
+// A project with no data bytes (its trailer is the whole file) is never written by a save, which
+// refuses an empty buffer; loading one fails quietly like a declined project: the previous part
+// stays, with an empty buffer and a fresh record.
+TEST_F(FileActions, AProjectWithoutDataIsNotLoaded) {
+    const auto parts = cat::AllPartIndices();
+    ASSERT_GE(parts.size(), 2u);
+    Select(parts.back());
+    const std::string path = (dir / "empty.qrx").string();
+    ASSERT_TRUE(WriteProjectFile(bench, path, CurrentSaveMoment()));
+    ASSERT_EQ(fs::file_size(path), bench.info.trailerLength);
+    ProjectInfo probe;
+    const auto file = ReadWholeFile(path);
+    EXPECT_TRUE(ReadProjectTrailer(probe, file.bytes, false, nullptr).accepted);
+
+    Select(parts.front());
+    ASSERT_EQ(Load(Write("app.bin", Pattern(16))), kLoadOk);
+    bench.info.maxCounter = 7;
+    EXPECT_EQ(Load(path), kLoadFail);
+    EXPECT_EQ(log.text, "Load QRX file ... => Fail !\r\n");
+    EXPECT_TRUE(questions.shown.empty());
+    EXPECT_EQ(bench.currentPart, parts.front());
+    EXPECT_EQ(buffer.Size(), 0u);
+    EXPECT_EQ(bench.info.maxCounter, 0);
+}
+
 TEST_F(FileActions, RefusedProjectsLeaveThePreviousPart) {
     const auto parts = cat::AllPartIndices();
     const int part = parts.front();

@@ -99,9 +99,14 @@ TEST(IntelHex, ConversionStops) {
     EXPECT_EQ(ParseIntelHex(good + ":0100020003FB\n" + Record(0, 3, {4})).length, 2u);
     // At a record shorter than its own count (the bytes still sum to 0).
     EXPECT_EQ(ParseIntelHex(good + ":0500020003F6\n" + Record(0, 3, {4})).length, 2u);
-    // The text ends at a NUL byte.
+    // The text ends at a NUL byte, even one right after a record's checksum: read as a line
+    // break or as a stray digit it would let the next line's record in.
     std::string withNul = good + std::string(1, '\0') + Record(0, 2, {3});
     EXPECT_EQ(ParseIntelHex(withNul).length, 2u);
+    std::string afterChecksum = good.substr(0, good.size() - 2) + std::string(1, '\0') + "\r\n";
+    EXPECT_EQ(ParseIntelHex(afterChecksum + Record(0, 2, {3})).length, 2u);
+    EXPECT_EQ(ParseIntelHex(good.substr(0, good.size() - 2) + "\r\n" + Record(0, 2, {3})).length,
+              3u);  // the same text without the NUL
 }
 
 TEST(IntelHex, AwkwardLinesStayWithinTheLine) {

@@ -51,31 +51,32 @@ struct Bytes {
 const std::vector<std::uint8_t> kData = {0x02, 0x00, 0x30, 0xFF, 0x80, 0xFE};
 
 // Closes a hand-made trailer with its checksum and length and puts it behind the data.
-std::vector<std::uint8_t> FinishFile(Bytes& t) {
+std::vector<std::uint8_t> FinishFile(Bytes& t, const std::vector<std::uint8_t>& data = kData) {
     const std::size_t checksumAt = t.v.size();
     t.u16(0);
     t.u16(static_cast<std::uint16_t>(t.v.size() + 2));
     const auto sum = static_cast<std::uint16_t>(ByteSum(t.v));
     t.v[checksumAt] = static_cast<std::uint8_t>(sum >> 8);
     t.v[checksumAt + 1] = static_cast<std::uint8_t>(sum);
-    std::vector<std::uint8_t> file = kData;
+    std::vector<std::uint8_t> file = data;
     file.insert(file.end(), t.v.begin(), t.v.end());
     return file;
 }
 
 // A current-kind file laid out field by field, independently of the writer.
 std::vector<std::uint8_t> HandMadeFile(std::uint16_t version, bool withOscFields = true,
-                                       bool withOffline = true, std::uint8_t kind = 5) {
+                                       bool withOffline = true, std::uint8_t kind = 5,
+                                       const std::vector<std::uint8_t>& data = kData) {
     Bytes t;
     t.text("Corvane. Writer").u8(8).text("prog.bin");
-    t.u32(static_cast<std::uint32_t>(kData.size())).u16(static_cast<std::uint16_t>(ByteSum(kData)));
+    t.u32(static_cast<std::uint32_t>(data.size())).u16(static_cast<std::uint16_t>(ByteSum(data)));
     t.u16(0x0081).u8(LAYOUT_AP_ISP).u8(2).u8(0xF7).u8(0x3F);
     t.u8(0x15).u8(ISP_SRC_USER).u32(0x1234).u16(0x0700).u8(7).text("isp.hex");
     if (withOscFields) t.u8(3).u16(500);
     if (withOffline) t.u8(1).u8(1).u32(0x3BF0).text("SN-0001     ").u32(0x00ABCDEF);
     t.u8(0x11).u8(0x22).u8(26).u8(12).u8(7).u8(10).u8(41).u8(59);  // saveStamp
     t.u16(1).u16(version).u8(kind);
-    return FinishFile(t);
+    return FinishFile(t, data);
 }
 
 // Recomputes the trailer checksum of a file after a test changed a field.
@@ -188,6 +189,23 @@ TEST(QrxTrailer, VersionGates) {
     EXPECT_EQ(info.serialAddress, 0u);
     EXPECT_TRUE(q.shown.empty());  // not interactive: accepted without asking
 
+    // Each gate's own version already carries its fields.
+    ProjectInfo at0110;
+    ASSERT_TRUE(Read(at0110, HandMadeFile(0x0110, true, false), false, q).accepted);
+    EXPECT_EQ(at0110.oscIndex, 3);
+    EXPECT_EQ(at0110.maxCounter, 500);
+    EXPECT_EQ(at0110.serialEnabled, 0);
+    EXPECT_EQ(at0110.saveStamp[7], 59);
+    ProjectInfo at0117;
+    ASSERT_TRUE(Read(at0117, HandMadeFile(0x0117), false, q).accepted);
+    EXPECT_EQ(at0117.maxCounter, 500);
+    EXPECT_EQ(at0117.serialEnabled, 1);
+    EXPECT_EQ(at0117.autoIncrement, 1);
+    EXPECT_EQ(at0117.serialAddress, 0x3BF0u);
+    EXPECT_EQ(at0117.SerialString(), "SN-0001     ");
+    EXPECT_EQ(at0117.serialNumber, 0xABCDEFu);
+    EXPECT_TRUE(q.shown.empty());
+
     // Interactive: an older file asks, and No declines without a further message.
     q.answer = false;
     r = Read(info, HandMadeFile(0x0116, true, false), true, q);
@@ -204,6 +222,22 @@ TEST(QrxTrailer, VersionGates) {
     EXPECT_FALSE(r.accepted);
     EXPECT_EQ(r.errorKey, kMsgNewerVersion);
     ASSERT_EQ(q.shown.size(), 1u);
+}
+
+// A project may hold no data at all: its trailer is the whole file, and it is a file like any
+// other, not a refusal.
+TEST(QrxTrailer, AnEmptyDataSectionIsAccepted) {
+    ScriptedQuestions q;
+    ProjectInfo info;
+    const auto file = HandMadeFile(kVersion, true, true, 5, {});
+    const auto r = Read(info, file, true, q);
+    ASSERT_TRUE(r.accepted);
+    EXPECT_EQ(r.dataLength, 0u);
+    EXPECT_EQ(info.dataLength, 0u);
+    EXPECT_EQ(info.trailerLength, file.size());
+    EXPECT_EQ(info.partIndex, 0x81);
+    EXPECT_EQ(info.maxCounter, 500);
+    EXPECT_TRUE(q.shown.empty());
 }
 
 TEST(QrxTrailer, ContentChecks) {

@@ -191,6 +191,31 @@ INSTANTIATE_TEST_SUITE_P(All, Stops,
                                            StopCase{"ZeroLength", true, ""}),
                          [](const auto& p) { return std::string(p.param.name); });
 
+// Lengths from a damaged project never read outside the buffer: ISP code said to reach past the
+// code space is sent as erased bytes, and lengths beyond any chip stop before Write Code.
+TEST_F(Offline, DamagedLengthsStayInsideTheImage) {
+    Start({}, kPart);
+    const auto ap = Pattern(0x100, 6);
+    Load(ap);
+    bench.info.apLength = 0x100;
+    bench.info.ispLength = 0xFFFF;  // far more than the 32 KB part holds above its ISP start
+    ASSERT_EQ(bench.panel.IspSize(), 0u);
+    ASSERT_TRUE(writer::DownloadOffline(*writer));
+    EXPECT_EQ(Frames().at(1), (Frame{2, 2, 0, 0x100 + 0xFFFF, 0}));
+    const auto block = Read();
+    ASSERT_TRUE(block);
+    std::uint32_t sum = 0xFFFFu * 0xFF;
+    for (auto b : ap) sum += b;
+    EXPECT_EQ(LE(*block, 20, 2), sum & 0xFFFF);
+    EXPECT_EQ(LE(*block, 47, 4), 0x8000u);
+
+    bench.info.layout = proj::LAYOUT_AP_ONLY;
+    bench.info.apLength = 0xFFFFFF00u;
+    log.Clear();
+    EXPECT_FALSE(writer::DownloadOffline(*writer));
+    EXPECT_EQ(log.text, std::string(kBegin) + kEnd);
+}
+
 TEST_F(Offline, FailedWriteCodeSendsNoWriteInfo) {
     Start({"--fault", "ack0:2/2@2"}, kPart);
     LoadWithIsp(Pattern(0x1000, 5));

@@ -29,6 +29,8 @@ class UpgradeDialog : public QDialog, public writer::UpgradeProgressView {
     QTimer* blinkTimer() const { return blink_; }
     // Shows the banner or blanks it: the blink timer's step.
     void Blink();
+    // The warning stays until the upgrade ends: Escape does not close it.
+    void reject() override {}
 
   private:
     QLabel* banner_;

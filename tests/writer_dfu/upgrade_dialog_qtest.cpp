@@ -32,6 +32,9 @@ class UpgradeDialogTest : public QObject {
         QVERIFY(dialog.message()->text().startsWith("Updating firmware now, \nplease"));
         QCOMPARE(dialog.blinkTimer()->interval(), 200);
         QVERIFY(dialog.blinkTimer()->isActive());
+        dialog.show();
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(dialog.isVisible());  // only the end of the upgrade closes it
 
         const QString banner = dialog.banner()->text();
         QVERIFY(!banner.isEmpty());

@@ -1,12 +1,14 @@
 // The "QRX Form List" dialog: Load keeps the form when the reader refuses a file, Save Picture,
 // Print, and the view's scroll ranges and steps. With FORM_SHOTS=DIR it also saves pictures of
 // the dialog in both languages there, for a person to look at.
+#include <QFileDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fstream>
 
+#include "app/dialogs/actions.h"
 #include "app/dialogs/form_dialog.h"
 #include "app/dialogs/project_form_view.h"
 #include "catalogue/lookup.h"
@@ -48,6 +50,7 @@ class FormDialogTest : public QObject {
   private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
         bench_.Attach(&buffer_, &log_);
         buffer_.onChange = [this] { bench_.OnBufferChanged(); };
         bench_.FillSeriesList();
@@ -133,6 +136,37 @@ class FormDialogTest : public QObject {
         QCOMPARE(bar->value(), std::max(0, std::min(31 * h, bar->maximum()) - 30 * h));
         QCOMPARE(view->horizontalScrollBar()->singleStep(), view->CellWidth());
         QVERIFY(view->viewport()->testAttribute(Qt::WA_OpaquePaintEvent));
+    }
+
+    // Save *.QRX in the window: the save dialog, then the form of the file just written; with
+    // Ctrl held the window opens the form list empty instead.
+    void shownAfterSavingAndEmptyWithCtrl() {
+        const QString path = dir_.filePath(QStringLiteral("window.qrx"));
+        std::vector<std::string> forms;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+                files->selectFile(path);
+                QMetaObject::invokeMethod(files, "accept");
+            } else if (auto* form = qobject_cast<app::dialogs::FormDialog*>(modal)) {
+                forms.push_back(form->FormText());
+                form->exitButton()->click();
+            }
+        });
+        answer.start(20);
+        app::dialogs::OnSaveQrx(nullptr, bench_);
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(forms.size(), std::size_t{1});
+        const auto expected = form::BuildProjectForm(bench_, path.toStdString(), nullptr);
+        QVERIFY(expected);
+        QCOMPARE(forms[0], *expected);
+
+        QFile::remove(path);
+        app::dialogs::OpenFormList(nullptr, bench_);
+        QCOMPARE(forms.size(), std::size_t{2});
+        QCOMPARE(forms[1], std::string());
+        QVERIFY(!QFile::exists(path));
     }
 
     void screenshots() {

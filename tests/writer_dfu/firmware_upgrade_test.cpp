@@ -14,6 +14,7 @@
 #include "workbench/vector_code_buffer.h"
 #include "workbench/workbench.h"
 #include "writer/dfu_upgrade.h"
+#include "writer/dfu_upgrade_forced.h"
 #include "writer/dfu_upgrade_notification.h"
 #include "writer/writer.h"
 
@@ -36,10 +37,13 @@ class AnsweringQuestions : public core::Questions {
         ++asked;
         return answer;
     }
-    bool AskYesNo(std::string_view, std::string_view) override { return answer; }
+    bool AskYesNo(std::string_view, std::string_view text) override {
+        yesNo.emplace_back(text);
+        return answer;
+    }
     bool answer = true;
     int asked = 0;
-    std::vector<std::string> boxes;
+    std::vector<std::string> boxes, yesNo;
 };
 
 // Waits for real, so the writer is back after its restart as it would be for the operator.
@@ -269,4 +273,18 @@ TEST_F(FirmwareUpgradeTest, CommandLineUpgradeExitsZeroOnlyOnCurrentFirmware) {
     EXPECT_EQ(run("--part 34", out), 0);  // already current: nothing to do
     EXPECT_EQ(out, "");
     EXPECT_EQ(run("--bogus", out), 2);
+}
+
+TEST_F(FirmwareUpgradeTest, ForcedUpgradeAtOpeningSendsTheFirstLoaderImageWithoutACheck) {
+    Start({"--firmware", "old"}, kFamily3Part);
+    bench.currentPart = -2;  // no part applied yet while the window opens
+    questions.answer = false;
+    EXPECT_FALSE(writer::OfferForcedUpgrade(*writer));
+    EXPECT_TRUE(ui.shown.empty());
+    questions.answer = true;
+    EXPECT_TRUE(writer::OfferForcedUpgrade(*writer));
+    EXPECT_EQ(questions.yesNo, (std::vector<std::string>(2, "确定要强制升级吗 ?")));
+    EXPECT_EQ(Firmware().substr(0, 8), Expected(kFamily0Part).substr(0, 8));  // image 0x100
+    EXPECT_TRUE(device->TraceLines("frame").empty());  // no firmware check before it
+    EXPECT_EQ(log.history, "");
 }

@@ -71,12 +71,20 @@ void DrawFormText(QPainter& painter, std::string_view text, const QRect& area, C
         const QString shown = ExpandTabs(FormLineText(line));
         const int top = area.top() + row * cell.h;
         if (top >= area.top() + area.height()) break;
-        const int left = area.left() + (area.width() - static_cast<int>(shown.size()) * cell.c) / 2;
+        const int cells = static_cast<int>(shown.toUcs4().size());
+        const int left = area.left() + (area.width() - cells * cell.c) / 2;
         const int baseline = top + metrics.ascent();
-        for (qsizetype i = 0; i < shown.size(); ++i) {
-            const QChar ch = shown[i];
-            if (ch == QLatin1Char(' ')) continue;
-            painter.drawText(left + static_cast<int>(i) * cell.c, baseline, QString(ch));
+        int column = 0;
+        for (qsizetype i = 0; i < shown.size(); ++i, ++column) {
+            // A character outside the basic plane is two code units but one cell.
+            const qsizetype units =
+                shown[i].isHighSurrogate() && i + 1 < shown.size() && shown[i + 1].isLowSurrogate()
+                    ? 2
+                    : 1;
+            const QString glyph = shown.mid(i, units);
+            i += units - 1;
+            if (glyph == QLatin1String(" ")) continue;
+            painter.drawText(left + column * cell.c, baseline, glyph);
         }
         ++row;
         start = end + 1;

@@ -1,5 +1,5 @@
 // The "QRX Form List" dialog: Load keeps the form when the reader refuses a file, Save Picture,
-// Print, and the view's scroll ranges and steps. With FORM_SHOTS=DIR it also saves pictures of
+// and the view's scroll ranges and steps. With FORM_SHOTS=DIR it also saves pictures of
 // the dialog in both languages there, for a person to look at.
 #include <QFileDialog>
 #include <QPushButton>
@@ -107,15 +107,6 @@ class FormDialogTest : public QObject {
         dialog.saveButton()->click();
         QCOMPARE(opened.size(), 1);
         QVERIFY(questions.shown.isEmpty());
-    }
-
-    void printGetsTheCurrentForm() {
-        Recorded questions;
-        app::dialogs::FormDialog dialog(bench_, questions, "abc");
-        std::string printed;
-        dialog.print = [&](const std::string& text) { printed = text; };
-        dialog.printButton()->click();
-        QCOMPARE(printed, std::string("abc"));
     }
 
     void viewScrollsByCellsAndPagesOfThirtyCells() {

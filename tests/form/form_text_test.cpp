@@ -80,32 +80,22 @@ TEST(FillTemplate, ConversionsWidthsAndOverlongValues) {
     for (const auto& c : cases) EXPECT_EQ(form::FillTemplate(c.format, c.values), c.expected);
 }
 
-TEST(FormValues, FileFieldFormats) {
-    const std::array<std::uint8_t, 8> stamp = {0x3A, 0x05, 8, 10, 20, 7, 0, 26};
-    EXPECT_EQ(form::SaveTimeText(stamp), "2008-10-20 7:0:26");
-    EXPECT_EQ(form::RandomKeyText(stamp), "3A-05");
-    EXPECT_EQ(form::VersionText(0x0310), "v3.10");
-    EXPECT_EQ(form::VersionText(0x010F), "v1.0F");
+TEST(FormValues, FileNamesAndVersionDigits) {
     EXPECT_EQ(form::FileNameOf("C:\\work\\a.qrx"), "a.qrx");
     EXPECT_EQ(form::FileNameOf("/tmp/dir/b.qrx"), "b.qrx");
-    EXPECT_EQ(form::FileNameOf("plain.qrx"), "plain.qrx");
+    EXPECT_EQ(form::VersionText(0x010F), "v1.0F");  // the low byte is hexadecimal
 }
 
 TEST(FormGrid, LinesForACell) {
-    const int c = 8, h = 15;  // hx 4, hy 7
+    const int c = 8, h = 15;  // halves 4 and 7
     const auto lines = form::FormGridLines(c, h);
     ASSERT_EQ(lines.size(), 18u);
-    const int left = 14 * 8 - 4, right = 86 * 8 + 4;
-    EXPECT_EQ(lines.front(), (form::GridLine{left, 12 * 15 + 7, right, 12 * 15 + 7}));
-    EXPECT_EQ(lines[9], (form::GridLine{left, 49 * 15 + 7, right, 49 * 15 + 7}));
-    EXPECT_EQ(lines[10], (form::GridLine{left, 49 * 15 + 7, left, 12 * 15 + 7}));
-    EXPECT_EQ(lines[11], (form::GridLine{right, 49 * 15 + 7, right, 12 * 15 + 7}));
-    EXPECT_EQ(lines[12], (form::GridLine{32 * 8 - 4, 12 * 15 + 7, 32 * 8 - 4, 28 * 15 + 7}));
-    EXPECT_EQ(lines[13], (form::GridLine{51 * 8 - 4, 20 * 15 + 7, 51 * 8 - 4, 24 * 15 + 7}));
-    EXPECT_EQ(lines[16], (form::GridLine{69 * 8 - 4, 26 * 15 + 7, 69 * 8 - 4, 28 * 15 + 7}));
+    const int left = 14 * 8 - 4, right = 86 * 8 + 4, top = 12 * 15 + 7, bottom = 49 * 15 + 7;
+    EXPECT_EQ(lines.front(), (form::GridLine{left, top, right, top}));
+    EXPECT_EQ(lines[10], (form::GridLine{left, bottom, left, top}));
+    EXPECT_EQ(lines[11], (form::GridLine{right, bottom, right, top}));
     EXPECT_EQ(lines.back(), (form::GridLine{51 * 8 - 4, 37 * 15 + 7, 51 * 8 - 4, 48 * 15 + 7}));
-    // Odd cells halve downwards.
-    EXPECT_EQ(form::FormGridLines(7, 13).front().x1, 14 * 7 - 3);
+    EXPECT_EQ(form::FormGridLines(7, 13).front().x1, 14 * 7 - 3);  // odd cells halve down
 }
 
 TEST(MonoBmp, HeaderPaletteAndBottomUpPaddedRows) {

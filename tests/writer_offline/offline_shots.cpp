@@ -1,12 +1,15 @@
 // Pictures of the Off-Line Mode and Information dialogs in both languages, for a person to look
-// at (not run by ctest): offline_shots OUTDIR
+// at (not run by ctest): offline_shots OUTDIR [--live]. With --live the Information dialog shows
+// what the writer TUNNIX_DEVICE names holds after a download of a sample project.
 #include <QApplication>
 #include <QPixmap>
+#include <cstdio>
 
 #include "app/dialogs/info_dialog.h"
 #include "app/dialogs/offline_dialog.h"
 #include "catalogue/lookup.h"
 #include "workbench/vector_code_buffer.h"
+#include "writer/offline.h"
 #include "writer/writer.h"
 
 namespace {
@@ -18,14 +21,19 @@ class NoHost : public writer::Host {
     void PumpMessages() override {}
     void Wait(std::uint32_t) override {}
 };
-class NoLog : public core::MessageSink {
+// The log goes to standard error, so a live run shows what happened.
+class StderrLog : public core::MessageSink {
   public:
     void Clear() override {}
-    void Append(std::string_view) override {}
+    void Append(std::string_view text) override {
+        std::fwrite(text.data(), 1, text.size(), stderr);
+    }
 };
 class NoQuestions : public core::Questions {
   public:
-    void Inform(std::string_view, std::string_view) override {}
+    void Inform(std::string_view, std::string_view text) override {
+        std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    }
     bool AskOkCancel(std::string_view, std::string_view) override { return false; }
     bool AskYesNo(std::string_view, std::string_view) override { return false; }
 };
@@ -43,7 +51,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     model::VectorCodeBuffer buffer;
-    NoLog log;
+    StderrLog log;
     NoHost host;
     NoQuestions questions;
     model::Workbench bench;
@@ -77,6 +85,15 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 9; ++i)
         readout.options[static_cast<std::size_t>(i)] = {names[i], i % 3 == 1};
 
+    if (argc > 2 && QString::fromLocal8Bit(argv[2]) == QStringLiteral("--live")) {
+        if (!link.Load(questions)) return 1;
+        buffer.SetBytes(std::vector<std::uint8_t>(0x1000, 0x5A));
+        bench.info.apLength = 0x1000;
+        if (!writer::DownloadOffline(writer)) return 1;
+        writer::ReadInfoOptions options;
+        options.show = [&](const writer::InfoBlock&, const writer::InfoReadout& r) { readout = r; };
+        if (!writer::ReadInfo(writer, options)) return 1;
+    }
     for (int language = 0; language <= 1; ++language) {
         cat::SetLanguageID(language);
         const QString suffix = language == 0 ? QStringLiteral("en") : QStringLiteral("zh");

@@ -22,12 +22,12 @@ class ConsoleProgressLine : public writer::UpgradeProgressView {
     ConsoleProgressLine() : terminal_(isatty(STDERR_FILENO) == 1) {}
     ~ConsoleProgressLine() override {
         if (!drawn_) return;
-        std::fprintf(stderr, "\r%*s\r", 40, "");
+        std::fprintf(stderr, "\r%*s\r", 48, "");
         std::fflush(stderr);
     }
     void ShowValue(std::uint32_t value) override {
         if (!terminal_) return;
-        std::fprintf(stderr, "\r%-39.39s", writer::UpgradeProgressText(value).c_str());
+        std::fprintf(stderr, "\r%-48.48s", writer::UpgradeProgressText(value).c_str());
         std::fflush(stderr);
         drawn_ = true;
     }

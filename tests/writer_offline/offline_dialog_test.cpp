@@ -145,7 +145,6 @@ class OfflineDialogTest : public QObject {
         readout.partNo = "CV51A16";
         readout.number = "0000001A+";
         readout.options[0] = {"LOCK", true};
-        readout.options[23] = {"SB", false};
         app::dialogs::InfoDialog dialog(nullptr, readout);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Information"));
         QCOMPARE(dialog.Field(1034)->text(), QStringLiteral("CV51A16"));
@@ -153,8 +152,6 @@ class OfflineDialogTest : public QObject {
         QVERIFY(dialog.Field(1052)->isReadOnly());
         QCOMPARE(dialog.OptionName(0)->text(), QStringLiteral("LOCK"));
         QVERIFY(dialog.OptionBox(0)->isChecked() && !dialog.OptionBox(0)->isEnabled());
-        QCOMPARE(dialog.OptionName(23)->text(), QStringLiteral("SB"));
-        QVERIFY(!dialog.OptionBox(23)->isChecked());
 
         dialog.show();
         QTest::keyClick(&dialog, Qt::Key_Escape);

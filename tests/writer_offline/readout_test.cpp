@@ -53,7 +53,6 @@ struct SerialCase {
 TEST_F(Readout, SerialNumberTexts) {
     const SerialCase cases[] = {
         {{0, 0, 0, 3}, 0, 0x100, "00000100", "00000102"},
-        {{0, 0, 0, 0}, 0, 0x100, "00000100", "00000100"},
         {{0, 0, 1, 0}, 1, 0x1A, "0000001A+", "00000119"},
         {{0, 0, 0, 2}, 1, 0xFFFFFFFF, "FFFFFFFF+", "00000000"},  // wraps as 32 bits
     };
@@ -94,9 +93,17 @@ TEST_F(Readout, IspAndIapFromTheBlocksOptionBytes) {
     }
 }
 
-// Blocks that name nothing real: every read stays inside the block, and fields without a
-// source stay empty instead of showing another part's data.
-TEST_F(Readout, BlocksThatPointNowhere) {
+// Option rows, then blocks that name nothing real: every read stays inside the block, and fields
+// without a source stay empty instead of showing another part's data.
+TEST_F(Readout, OptionRowsAndBlocksThatPointNowhere) {
+    // Option rows are ticked where their bit is clear: byte 0 = 0xF6 clears LOCK and HWBS.
+    InfoBlock rows = Block(kPart);
+    rows[60] = 0xF6;
+    const auto ticked = Of(rows).options;
+    EXPECT_EQ(ticked[0].name, "LOCK");
+    EXPECT_TRUE(ticked[0].ticked && ticked[1].ticked);
+    EXPECT_FALSE(ticked[2].ticked || ticked[3].ticked);
+
     // A part index that names no part.
     InfoBlock none = Block(0xFFFF);
     writer::PutLE(none, 23, 42, 2);
@@ -123,19 +130,6 @@ TEST_F(Readout, BlocksThatPointNowhere) {
     EXPECT_EQ(r.partNo, "");
     EXPECT_EQ(r.currentCounter, "4294967295");
     EXPECT_EQ(r.string, "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF");
-}
-
-TEST_F(Readout, OptionRowsAreTickedWhenTheirBitIsClear) {
-    InfoBlock b = Block(kPart);
-    const auto first = cat::Part(kPart).OptionBitAt(0);
-    ASSERT_TRUE(first);
-    b[60 + first->byteIndex] = static_cast<std::uint8_t>(~first->mask);
-    const auto r = Of(b);
-    EXPECT_EQ(r.options[0].name, first->name);
-    EXPECT_TRUE(r.options[0].ticked);
-    EXPECT_EQ(std::count_if(r.options.begin(), r.options.end(),
-                            [](const auto& row) { return row.ticked; }),
-              1);
 }
 
 TEST(MoveBytes, OverlappingRangesMoveAsThroughACopy) {

@@ -113,6 +113,7 @@ OfflineDialog::OfflineDialog(QWidget* parent, writer::Writer& writer)
     layout->addLayout(grid);
     layout->addLayout(buttons);
 
+    setFixedSize(sizeHint());
     Fill();
 
     proj::ProjectInfo& info = writer_.bench().info;

@@ -267,9 +267,4 @@ TEST(UpgradeTexts, MessageBreaksAndProgressTexts) {
 
     cat::SetLanguageID(0);
     EXPECT_EQ(writer::UpgradeMessageText().substr(0, 24), "Updating firmware now, \n");
-    EXPECT_EQ(writer::UpgradeProgressText(0), "0%");
-    EXPECT_EQ(writer::UpgradeProgressText(100), "100%");
-    EXPECT_EQ(writer::UpgradeProgressText(101), cat::LanguageTextOr(0x07DA, "Wait..."));
-    EXPECT_EQ(writer::UpgradeProgressBar(255), 0);
-    EXPECT_EQ(writer::UpgradeProgressBar(37), 37);
 }

@@ -18,19 +18,10 @@ using app::dialogs::UpgradeDialog;
 class UpgradeDialogTest : public QObject {
     Q_OBJECT
   private slots:
-    void looksAsItShould() {
+    void blinksWarnsAndShowsTheProgress() {
         cat::SetLanguageID(0);
         UpgradeDialog dialog(nullptr);
-        QVERIFY(!(dialog.windowFlags() & Qt::WindowTitleHint));
-        QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-        QCOMPARE(dialog.palette().color(QPalette::Window), QColor(251, 209, 3));
-        QCOMPARE(dialog.banner()->palette().color(QPalette::WindowText), QColor(Qt::red));
-        QCOMPARE(dialog.banner()->palette().color(QPalette::Window), QColor(Qt::black));
-        QCOMPARE(dialog.banner()->font().pixelSize(), 48);
-        QCOMPARE(dialog.banner()->font().weight(), QFont::DemiBold);
-        QCOMPARE(dialog.message()->font().pixelSize(), 16);
         QVERIFY(dialog.message()->text().startsWith("Updating firmware now, \nplease"));
-        QCOMPARE(dialog.blinkTimer()->interval(), 200);
         QVERIFY(dialog.blinkTimer()->isActive());
         dialog.show();
         QTest::keyClick(&dialog, Qt::Key_Escape);

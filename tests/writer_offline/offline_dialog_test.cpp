@@ -14,8 +14,10 @@
 #include "app/dialogs/offline_dialog.h"
 #include "app/hex_entry_field.h"
 #include "app/main_window.h"
+#include "app/message_log.h"
 #include "app/profile.h"
 #include "catalogue/lookup.h"
+#include "harness.h"
 #include "platform/library_loader.h"
 #include "workbench/vector_code_buffer.h"
 #include "writer/writer.h"
@@ -40,6 +42,22 @@ class NoQuestions : public core::Questions {
     bool AskOkCancel(std::string_view, std::string_view) override { return false; }
     bool AskYesNo(std::string_view, std::string_view) override { return false; }
 };
+
+// Runs `act` on the first modal dialog of type T to appear; transfers pump events, so a single
+// timer shot may come too early.
+template <typename T, typename F>
+void WhenModal(F act) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(dialog);
+        }
+    });
+    timer->start();
+}
 
 // Replaces a field's text as typing would.
 void Type(QLineEdit* field, const QString& text) {
@@ -182,6 +200,52 @@ class OfflineDialogTest : public QObject {
         button->click();
         QVERIFY(opened);
         QCOMPARE(window.writerSide().bench().info.maxCounter, 77);
+    }
+
+    // Download and Read Info from the window's dialog against a virtual writer: the window's log,
+    // and the Information dialog showing what was downloaded.
+    void downloadAndReadBackThroughTheWindow() {
+        QTemporaryDir settings;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+        if (platform::LoadProgramLibrary("libquadrel.so") == nullptr)
+            QSKIP("the hex-grid control library is not built");
+        vwt::VWriter device({"--part", "51"});
+        QVERIFY(device.Start());
+        app::Profile profile(QStringLiteral("writer-offline-test"));
+        app::MainWindow window(profile);
+        window.Open();
+        model::Workbench& wb = window.bench();
+        QVERIFY(wb.SelectPartByIndex(51));
+        wb.buffer()->SetBytes(std::vector<std::uint8_t>(0x200, 0x11));
+        wb.info.apLength = 0x200;
+        wb.info.maxCounter = 9;
+        auto* button = window.findChild<QPushButton*>(QStringLiteral("c1005"));
+
+        WhenModal<app::dialogs::OfflineDialog>([](auto* d) { d->Download(); });
+        button->click();
+        const QString afterDownload = QString::fromStdString(window.log().RawText());
+        QVERIFY2(afterDownload.contains(QStringLiteral("Write Code => Pass !\t")) &&
+                     afterDownload.contains(QStringLiteral("Write Info => Pass !\t")) &&
+                     afterDownload.endsWith(QStringLiteral("-----End-----\r\n")),
+                 qPrintable(afterDownload));
+
+        QString partNo, filesize, checksum, maxCounter;
+        WhenModal<app::dialogs::InfoDialog>([&](auto* info) {
+            partNo = info->Field(1034)->text();
+            filesize = info->Field(1039)->text();
+            checksum = info->Field(1040)->text();
+            maxCounter = info->Field(1041)->text();
+            QTest::keyClick(info, Qt::Key_Escape);
+        });
+        WhenModal<app::dialogs::OfflineDialog>([](auto* d) { d->ReadInfo(); });
+        button->click();
+        QCOMPARE(partNo, QStringLiteral("CV51D32"));
+        QCOMPARE(filesize, QStringLiteral("00000200"));
+        QCOMPARE(checksum, QStringLiteral("2200"));  // 0x200 bytes of 0x11
+        QCOMPARE(maxCounter, QStringLiteral("9"));
+        QVERIFY(QString::fromStdString(window.log().RawText())
+                    .contains(QStringLiteral("Read Info => Pass !")));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 };
 

@@ -117,15 +117,43 @@ std::string InfoText(const writer::InfoReadout& readout) {
     return out;
 }
 
+// Texts from the writer are 8-bit; JSON wants UTF-8. Valid UTF-8 stays, anything else is read
+// byte by byte as Latin-1.
+std::string JsonText(const std::string& text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    bool valid = true;
+    for (std::size_t i = 0; i < text.size() && valid;) {
+        const std::size_t len = p[i] < 0x80             ? 1
+                                : (p[i] & 0xE0) == 0xC0 ? 2
+                                : (p[i] & 0xF0) == 0xE0 ? 3
+                                : (p[i] & 0xF8) == 0xF0 ? 4
+                                                        : 0;
+        valid = len > 0 && i + len <= text.size() && !(len == 2 && p[i] < 0xC2);
+        for (std::size_t k = 1; valid && k < len; ++k) valid = (p[i + k] & 0xC0) == 0x80;
+        i += len;
+    }
+    if (valid) return cli::JsonString(text);
+    std::string latin;
+    for (const unsigned char c : text) {
+        if (c < 0x80) {
+            latin += static_cast<char>(c);
+        } else {
+            latin += static_cast<char>(0xC0 | (c >> 6));
+            latin += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return cli::JsonString(latin);
+}
+
 std::string InfoJson(const writer::InfoReadout& readout) {
     std::string out = "{";
     for (const writer::InfoField& field : writer::InfoFields()) {
-        out += cli::JsonString(field.english) + ": " + cli::JsonString(readout.*field.text) + ", ";
+        out += cli::JsonString(field.english) + ": " + JsonText(readout.*field.text) + ", ";
     }
     out += "\"options\": [";
     for (std::size_t i = 0; i < readout.options.size(); ++i) {
         if (i > 0) out += ", ";
-        out += "{\"name\": " + cli::JsonString(readout.options[i].name) +
+        out += "{\"name\": " + JsonText(readout.options[i].name) +
                ", \"ticked\": " + (readout.options[i].ticked ? "true" : "false") + "}";
     }
     return out + "]}\n";

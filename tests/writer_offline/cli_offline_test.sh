@@ -46,6 +46,14 @@ assert d["Current Counter"] == "3" and d["Number"] == "0000001A+", d
 assert len(d["options"]) == 24 and d["options"][0]["name"] == "LOCK", d
 PY
 
+# A serial string that is not UTF-8 still gives valid JSON.
+"$bin/writer-cli" offline download --part 51 --load "$work/code.bin" --serial-enable 1 \
+  --serial-string $'A\xff' >/dev/null || fail "download of an 8-bit string"
+"$bin/writer-cli" offline info --json 2>/dev/null | python3 -c '
+import json, sys
+d = json.loads(sys.stdin.buffer.read().decode("utf-8"))
+assert d["String"] == "A\u00ff" + " " * 10, d["String"]' || fail "8-bit string in JSON"
+
 # Values beyond the dialog's limits: status 2, and the writer sees no frame at all.
 frames=$(grep -c '"kind":"frame"' "$work/trace")
 for args in "--max-counter 65536" "--serial-address 7FF1" "--serial-string 0123456789ABC" \

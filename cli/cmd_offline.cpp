@@ -10,6 +10,7 @@
 #include "cli/console_host.h"
 #include "cli/json.h"
 #include "cli/session.h"
+#include "cli/upgrade_path.h"
 #include "writer/offline.h"
 #include "writer/offline_config.h"
 
@@ -179,16 +180,9 @@ int Run(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         const int arity = cli::StepArity(a);
         if (a == "--upgrade" && i + 1 < args.size()) {
-            const std::string& v = args[++i];
-            if (v == "ask") {
-                answer = cli::UpgradeAnswer::Ask;
-            } else if (v == "yes") {
-                answer = cli::UpgradeAnswer::Yes;
-            } else if (v == "no") {
-                answer = cli::UpgradeAnswer::No;
-            } else {
-                return Usage("--upgrade takes ask, yes or no");
-            }
+            const auto parsed = cli::ParseUpgradeAnswer(args[++i]);
+            if (!parsed) return Usage("--upgrade takes ask, yes or no");
+            answer = *parsed;
         } else if (!download && a == "--json") {
             json = true;
         } else if (download && a == "--part" && i + 1 < args.size()) {
@@ -219,20 +213,9 @@ int Run(const std::vector<std::string>& args) {
     writer::WriterLink link(host);
     if (!link.Load(questions)) return 1;
     writer::Writer writer(session.bench, link, host, log, questions);
+    cli::UpgradePath upgradePath(writer);  // the firmware check may upgrade through dfu
 
-    if (part) {
-        if (session.SelectPart(*part) != 0) return 1;
-    } else {
-        // As the window opens with an empty profile: the attached writer's family decides.
-        session.bench.RestorePart(-1, writer.ProbeFamily().value_or(0));
-    }
-    if (!project.empty()) {
-        session.dialogs.open = project;
-        if (proj::LoadFileAtStartup(session.bench, project, session.dialogs, session.questions) !=
-            proj::kLoadOk) {
-            return 1;
-        }
-    }
+    if (cli::OpenPartAndProject(session, writer, part, project) != 0) return 1;
     // Every value is checked before the first step runs, and again when it is applied, since a
     // project loaded by --load may change the part and with it the start address limit.
     for (const std::size_t at : steps) {

@@ -86,16 +86,9 @@ int Run(const std::vector<std::string>& args) {
         } else if (a == "--project" && i + 1 < args.size()) {
             project = args[++i];
         } else if (a == "--upgrade" && i + 1 < args.size()) {
-            const std::string& v = args[++i];
-            if (v == "ask") {
-                answer = cli::UpgradeAnswer::Ask;
-            } else if (v == "yes") {
-                answer = cli::UpgradeAnswer::Yes;
-            } else if (v == "no") {
-                answer = cli::UpgradeAnswer::No;
-            } else {
-                return Usage("--upgrade takes ask, yes or no");
-            }
+            const auto parsed = cli::ParseUpgradeAnswer(args[++i]);
+            if (!parsed) return Usage("--upgrade takes ask, yes or no");
+            answer = *parsed;
         } else if (arity > 0 && i + arity < args.size()) {
             steps.push_back(i);
             i += static_cast<std::size_t>(arity);
@@ -127,19 +120,7 @@ int Run(const std::vector<std::string>& args) {
     writer::Writer writer(session.bench, link, host, session.log, questions);
     cli::UpgradePath upgradePath(writer);  // the firmware check may upgrade through dfu
 
-    if (part) {
-        if (session.SelectPart(*part) != 0) return 1;
-    } else {
-        // As the window opens with an empty profile: the attached writer's family decides.
-        session.bench.RestorePart(-1, writer.ProbeFamily().value_or(0));
-    }
-    if (!project.empty()) {
-        session.dialogs.open = project;
-        if (proj::LoadFileAtStartup(session.bench, project, session.dialogs, session.questions) !=
-            proj::kLoadOk) {
-            return 1;
-        }
-    }
+    if (cli::OpenPartAndProject(session, writer, part, project) != 0) return 1;
     for (const std::size_t at : steps) {
         if (cli::ApplyStep(session, args, at) != 0) return 1;
     }

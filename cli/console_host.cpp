@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "workbench/file_actions.h"
+
 namespace cli {
 
 ConsoleHost::ConsoleHost() : terminal_(isatty(STDERR_FILENO) == 1) {}
@@ -47,6 +49,29 @@ void ConsoleHost::Erase() {
     std::fflush(stderr);
     drawn_ = false;
     last_ = -1;
+}
+
+std::optional<UpgradeAnswer> ParseUpgradeAnswer(const std::string& text) {
+    if (text == "ask") return UpgradeAnswer::Ask;
+    if (text == "yes") return UpgradeAnswer::Yes;
+    if (text == "no") return UpgradeAnswer::No;
+    return std::nullopt;
+}
+
+int OpenPartAndProject(Session& session, writer::Writer& writer, std::optional<std::uint32_t> part,
+                       const std::string& project) {
+    if (part) {
+        if (session.SelectPart(*part) != 0) return 1;
+    } else {
+        // As the window opens with an empty profile: the attached writer's family decides.
+        session.bench.RestorePart(-1, writer.ProbeFamily().value_or(0));
+    }
+    if (project.empty()) return 0;
+    session.dialogs.open = project;
+    return proj::LoadFileAtStartup(session.bench, project, session.dialogs, session.questions) ==
+                   proj::kLoadOk
+               ? 0
+               : 1;
 }
 
 bool ConsoleQuestions::AskOkCancel(std::string_view caption, std::string_view text) {

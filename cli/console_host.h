@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "cli/session.h"
 #include "writer/host.h"
+#include "writer/writer.h"
 
 namespace cli {
 
@@ -28,6 +31,14 @@ class ConsoleHost : public writer::Host {
 
 // How the firmware question is answered.
 enum class UpgradeAnswer { Ask, Yes, No };
+// "ask", "yes" or "no"; none for anything else.
+std::optional<UpgradeAnswer> ParseUpgradeAnswer(const std::string& text);
+
+// The part the subcommand works on: `part` when given, else the one the window would open on for
+// the attached writer's family; then the project file, loaded as Load File does. 0 when done,
+// 1 when a message said why not.
+int OpenPartAndProject(Session& session, writer::Writer& writer, std::optional<std::uint32_t> part,
+                       const std::string& project);
 
 // Message boxes on standard error; the firmware question answered as `answer` says (Ask: on the
 // terminal when there is one, else refused). Yes/No questions are answered Yes.

@@ -102,9 +102,16 @@ class SocketLink final : public Link {
     bool closed_ = false;
 };
 
+// hidapi keeps its last error text in a global; hid_exit frees it. The library is loaded and
+// unloaded by name, so that is done when it is unloaded, or every load would leave a string.
+struct HidSession {
+    bool ok = hid_init() == 0;
+    ~HidSession() { hid_exit(); }
+};
+
 bool HidReady() {
-    static const bool ok = hid_init() == 0;
-    return ok;
+    static const HidSession session;
+    return session.ok;
 }
 
 class HidLink final : public Link {

@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"ConnectionDropped", "drop:2/0@2", kProgram, kCheck + kProgramFail},
                       FaultCase{"ShortRead", "shortread:3/0@2", kVerify, kCheck + kVerifyFail},
                       FaultCase{"ReadRefused", "status0:3/0", kVerify, kCheck + kVerifyFail}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(WriterTest, AShortFirmwareReplyStopsBeforeTheOperation) {
     Start({"--fault", "shortreply:0/0"});

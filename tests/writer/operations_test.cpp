@@ -55,7 +55,9 @@ TEST_P(Buttons, LogAndFramesAreExact) {
     EXPECT_FALSE(writer->operationOpen);
     EXPECT_FALSE(link->connected());
     EXPECT_FALSE(host.barShown);
-    if (c.button != kDumpTarget && c.loaded) EXPECT_EQ(buffer.Bytes(), code);
+    if (c.button != kDumpTarget && c.loaded) {
+        EXPECT_EQ(buffer.Bytes(), code);
+    }
 }
 
 const std::string kCheck = kCheckIdPass;
@@ -124,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  true,
                                  kCheck + "Read Opiton => Pass !\t [0.000\"]\r\n",
                                  {{0, 1, kDc, 0, 0}, {3, 1, 0, 2, 0}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 // Answers the ISP dialog with the part's own code.
 class BuiltinIsp : public proj::FileDialogs {
@@ -230,7 +232,7 @@ INSTANTIATE_TEST_SUITE_P(
                  true,
                  kCheck + "Program => Pass !\t\t [0.000\"]\r\nVerify => Pass !\t\t [0.000\"]\r\n",
                  {{0, 1, kDc, 0, 0}, {2, 0, 0, 0x1000, 0}, {3, 0, 0, 0x1000, 0}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(WriterTest, AFailedBlankCheckStopsTheBatch) {
     Start();

@@ -254,7 +254,10 @@ int Run(const std::vector<std::string>& args) {
         ok = writer::ReadInfo(writer, options);
     }
     if (!host.opened) {
-        std::fputs("writer-cli: no writer could be opened\n", stderr);
+        std::fputs(
+            "writer-cli: the writer was not opened (no writer answered, or its firmware was "
+            "not brought up to date)\n",
+            stderr);
         return 1;
     }
     return ok ? 0 : 1;

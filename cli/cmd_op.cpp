@@ -132,7 +132,10 @@ int Run(const std::vector<std::string>& args) {
         ok = writer.OnButton(operation->button);
     }
     if (!host.opened) {
-        std::fputs("writer-cli: no writer could be opened\n", stderr);
+        std::fputs(
+            "writer-cli: the writer was not opened (no writer answered, or its firmware was "
+            "not brought up to date)\n",
+            stderr);
         return 1;
     }
     if (isDump && writer.dumpPassed) {

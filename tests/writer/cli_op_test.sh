@@ -60,7 +60,7 @@ grep -q "^Check ID => Pass !" <<<"$out" || fail "operation after the upgrade: $o
 # No writer at all: exit 1 and a word on standard error.
 kill "$vw_pid"; wait "$vw_pid" 2>/dev/null || true; vw_pid=
 status=0; "$bin/writer-cli" op --part 1 check-id >/dev/null 2>"$work/err" || status=$?
-[ "$status" = 1 ] && grep -q "no writer" "$work/err" || fail "no writer: $status"
+[ "$status" = 1 ] && grep -q "no writer answered" "$work/err" || fail "no writer: $status"
 
 # Without libtunnix.so beside the program: the load box on standard error, exit 1.
 mkdir "$work/alone"

@@ -37,9 +37,7 @@ constexpr const char* kHelp =
     "Exit status: 0 passed, 1 a command failed or no writer answered, 2 bad arguments.\n";
 
 int Usage(const std::string& why) {
-    if (!why.empty()) std::fprintf(stderr, "writer-cli: %s\n\n", why.c_str());
-    std::fputs(kHelp, stderr);
-    return 2;
+    return cli::UsageError(kHelp, why);
 }
 
 // "writer-cli: WHAT" on standard error; status 2.

@@ -32,9 +32,7 @@ constexpr const char* kHelp =
     "Exit status: 0 every step passed, 1 a step failed or no writer answered, 2 bad arguments.\n";
 
 int Usage(const std::string& why) {
-    if (!why.empty()) std::fprintf(stderr, "writer-cli: %s\n\n", why.c_str());
-    std::fputs(kHelp, stderr);
-    return 2;
+    return cli::UsageError(kHelp, why);
 }
 
 struct Operation {

@@ -24,9 +24,7 @@ constexpr const char* kHelp =
     "2 bad arguments.\n";
 
 int Usage(const std::string& why) {
-    if (!why.empty()) std::fprintf(stderr, "writer-cli: %s\n\n", why.c_str());
-    std::fputs(kHelp, stderr);
-    return 2;
+    return cli::UsageError(kHelp, why);
 }
 
 int Run(const std::vector<std::string>& args) {

@@ -88,6 +88,12 @@ int Fail(const char* what, const std::string& arg) {
     return 1;
 }
 
+int UsageError(const char* help, const std::string& why) {
+    if (!why.empty()) std::fprintf(stderr, "writer-cli: %s\n\n", why.c_str());
+    std::fputs(help, stderr);
+    return 2;
+}
+
 Session::Session() {
     bench.Attach(&buffer, &log);
     buffer.onChange = [this] { bench.OnBufferChanged(); };

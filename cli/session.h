@@ -58,6 +58,8 @@ std::optional<std::uint32_t> ParseNumberArg(const std::string& text);
 std::optional<std::uint32_t> ParseHexArg(const std::string& text);
 // "writer-cli: WHAT: ARG" on standard error; returns 1.
 int Fail(const char* what, const std::string& arg);
+// "writer-cli: WHY" (when given), then the subcommand's usage text, on standard error; returns 2.
+int UsageError(const char* help, const std::string& why);
 
 // The window's state without the window.
 struct Session {

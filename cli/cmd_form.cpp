@@ -76,10 +76,11 @@ int Run(const std::vector<std::string>& args) {
     SilentLog quiet;
     SilentQuestions answers;
     session.bench.Attach(&session.buffer, &quiet);
-    const int loaded = proj::LoadProgramFile(session.bench, path, session.dialogs, answers);
-    if (loaded != proj::kLoadOk) {
-        return cli::Fail(loaded == proj::kLoadTooLarge ? "file size is too large"
-                                                       : "the target is not supported",
+    const core::Outcome loaded =
+        proj::LoadProgramFile(session.bench, path, session.dialogs, answers);
+    if (!loaded.passed()) {
+        return cli::Fail(loaded.why() == proj::kWhyTooLarge ? "file size is too large"
+                                                            : "the target is not supported",
                          path);
     }
     const auto text = form::BuildProjectForm(session.bench, path, &boxes);

@@ -84,6 +84,18 @@ TNX_EXPORT int ConnectTNX(void* record, int /*mode*/) {
     return 0;
 }
 
+// Beyond the call contract, for a connect that failed: 1 when the writer's loader answers for
+// the record's ids (its application is gone, as after an upgrade that did not finish), else 0.
+TNX_EXPORT int LoaderAnswersTNX(void* record) {
+    const auto* rec = static_cast<const std::uint8_t*>(record);
+    if (!rec || GetLE32(rec) > 0xFFFF || GetLE32(rec + 4) > 0xFFFF) return 0;
+    const auto v = static_cast<std::uint16_t>(GetLE32(rec));
+    const auto p = static_cast<std::uint16_t>(GetLE32(rec + 4));
+    const tnx::TransportChoice choice = tnx::ChooseTransport(v, p);
+    if (choice.kind != tnx::TransportKind::kSocket) return 0;
+    return tnx::OpenSocketLink(choice.socketPath, tnx::kChannelLoader, v, p, 1000) ? 1 : 0;
+}
+
 TNX_EXPORT int DisconnectTNX(void* record) {
     auto* rec = static_cast<std::uint8_t*>(record);
     if (!rec || !SessionOf(rec)) return -1;

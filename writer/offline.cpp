@@ -49,7 +49,7 @@ bool DownloadOffline(Writer& writer) {
     }
     proj::ProjectInfo& info = bench.info;
     if (std::uint64_t{info.apLength} + info.ispLength == 0) return false;
-    if (!writer.BeginOperation()) return false;
+    if (!writer.BeginOperation().passed()) return false;
 
     const std::uint32_t codeSize = bench.CodeSize();
     const std::uint32_t ispSize = bench.panel.IspSize();
@@ -81,7 +81,7 @@ bool DownloadOffline(Writer& writer) {
         const std::uint32_t blockLength = info.apLength + info.ispLength;
         const std::span<const std::uint8_t> block(image.data(), blockLength);
         const std::uint32_t sum = model::ByteSum(block, block.size());
-        ok = writer.WriteCode(block.data(), blockLength, false);
+        ok = writer.WriteCode(block.data(), blockLength, false).passed();
         if (ok) {
             RecordInputs inputs;
             inputs.apLength = info.apLength;
@@ -89,7 +89,8 @@ bool DownloadOffline(Writer& writer) {
             inputs.ispStart = ispStart;
             inputs.partIndex = static_cast<std::uint16_t>(bench.currentPart);
             const std::vector<std::uint8_t> record = BuildOfflineRecord(info, inputs);
-            ok = writer.WriteInfo(record.data(), static_cast<std::uint32_t>(record.size()), false);
+            ok = writer.WriteInfo(record.data(), static_cast<std::uint32_t>(record.size()), false)
+                     .passed();
         }
     }
     writer.EndOperation();
@@ -100,7 +101,7 @@ bool DownloadOffline(Writer& writer) {
 bool ReadInfo(Writer& writer, const ReadInfoOptions& options) {
     if (writer.busy) return false;
     BusyScope busy(writer);
-    if (!writer.BeginOperation()) return false;
+    if (!writer.BeginOperation().passed()) return false;
     model::Workbench& bench = writer.bench();
     WriterLink& link = writer.link();
 

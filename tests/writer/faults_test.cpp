@@ -25,14 +25,14 @@ TEST_P(Faults, EndInTheirFailLineAndCloseTheOperation) {
     Start({"--fault", c.fault});
     const std::vector<std::uint8_t> code = Pattern(700, 9);
     Load(code);
-    EXPECT_FALSE(writer->OnButton(c.button));
+    EXPECT_FALSE(writer->OnButton(c.button).passed());
     EXPECT_EQ(log.text, kBegin + c.lines + kEnd);
     EXPECT_EQ(buffer.Bytes(), code);
     EXPECT_FALSE(link->connected());
     EXPECT_FALSE(writer->busy);
     // A second operation runs normally once the fault is gone.
     device->Ctl("clear-faults");
-    EXPECT_TRUE(writer->OnButton(writer::button::kCheckId));
+    EXPECT_TRUE(writer->OnButton(writer::button::kCheckId).passed());
 }
 
 const std::string kCheck = kCheckIdPass;
@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(WriterTest, AShortFirmwareReplyStopsBeforeTheOperation) {
     Start({"--fault", "shortreply:0/0"});
-    EXPECT_FALSE(writer->OnButton(writer::button::kCheckId));
+    EXPECT_FALSE(writer->OnButton(writer::button::kCheckId).passed());
     EXPECT_EQ(log.text, "Check firmware fail !\r\n");
     EXPECT_EQ(Frames().size(), 1u);
     EXPECT_EQ(Connections(), 1);
@@ -68,14 +68,14 @@ TEST_F(WriterTest, AShortFirmwareReplyStopsBeforeTheOperation) {
 TEST_F(WriterTest, ALyingWriterIsCaughtByVerify) {
     Start({"--fault", "lie:2/0"});
     Load(Pattern(300, 4));
-    EXPECT_TRUE(writer->OnButton(kProgram));
-    EXPECT_FALSE(writer->OnButton(kVerify));
+    EXPECT_TRUE(writer->OnButton(kProgram).passed());
+    EXPECT_FALSE(writer->OnButton(kVerify).passed());
     EXPECT_EQ(log.text, kBegin + kCheck + kVerifyFail + kEnd);
 }
 
 TEST_F(WriterTest, AFailedTrimStopsWriteOptionBeforeItsFrame) {
     Start({"--fault", "result0:3/4"}, 42);  // a part whose oscillator is trimmed
-    EXPECT_FALSE(writer->OnButton(writer::button::kWriteOption));
+    EXPECT_FALSE(writer->OnButton(writer::button::kWriteOption).passed());
     EXPECT_EQ(log.text, kBegin + kCheck + "Program Option => Fail !\t [0.000\"]\r\n" + kEnd);
     const auto frames = Frames();
     EXPECT_EQ(frames.back().cmd, 3);
@@ -85,7 +85,7 @@ TEST_F(WriterTest, AFailedTrimStopsWriteOptionBeforeItsFrame) {
 TEST_F(WriterTest, NoWriterWritesNothing) {
     Start();
     device->Stop();
-    EXPECT_FALSE(writer->OnButton(kProgram));
+    EXPECT_FALSE(writer->OnButton(kProgram).passed());
     EXPECT_EQ(log.text, "");
     EXPECT_FALSE(host.barShown);
 }

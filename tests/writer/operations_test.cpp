@@ -41,7 +41,7 @@ TEST_P(Buttons, LogAndFramesAreExact) {
     Start();
     const std::vector<std::uint8_t> code = Pattern(300, 7);
     if (c.loaded) Load(code);
-    EXPECT_EQ(writer->OnButton(c.button), c.passes);
+    EXPECT_EQ(writer->OnButton(c.button).passed(), c.passes);
     EXPECT_EQ(log.text, kBegin + c.lines + kEnd);
     std::vector<Frame> expected{{0, 0, 0, 0, 0}};
     for (Frame f : c.frames) {
@@ -144,19 +144,19 @@ class BuiltinIsp : public proj::FileDialogs {
 TEST_F(WriterTest, AnIspOnlyBufferIsWrittenAndVerifiedFromOffsetZero) {
     Start({}, 204);  // 0x3C00 bytes of code space, ISP code of its own
     BuiltinIsp dialogs;
-    ASSERT_TRUE(proj::InsertIspButton(bench, dialogs));
+    ASSERT_TRUE(proj::InsertIspButton(bench, dialogs).passed());
     const std::vector<std::uint8_t> isp = buffer.Bytes();
     const model::Areas areas = bench.ProgramAreas();
     ASSERT_EQ(areas.apLength, 0u);
     ASSERT_GT(areas.ispLength, 0u);
-    ASSERT_TRUE(writer->OnButton(kProgram));
-    ASSERT_TRUE(writer->OnButton(kVerify)) << log.text;
+    ASSERT_TRUE(writer->OnButton(kProgram).passed());
+    ASSERT_TRUE(writer->OnButton(kVerify).passed()) << log.text;
     const auto frames = Frames();
     ASSERT_GE(frames.size(), 2u);
     EXPECT_EQ(frames[2], (Frame{2, 0, areas.ispStart, areas.ispLength, 0}));
     EXPECT_EQ(frames.back(), (Frame{3, 0, areas.ispStart, areas.ispLength, 0}));
     // The chip holds the code at the ISP start.
-    writer->OnButton(kDumpTarget);
+    ASSERT_TRUE(writer->OnButton(kDumpTarget).passed());
     const auto chip = buffer.Bytes();
     ASSERT_EQ(chip.size(), 0x3C00u);
     ASSERT_EQ(isp.size(), areas.ispLength);
@@ -166,10 +166,10 @@ TEST_F(WriterTest, AnIspOnlyBufferIsWrittenAndVerifiedFromOffsetZero) {
 TEST_F(WriterTest, DumpReplacesTheBufferWithTheWholeCodeSpace) {
     Start({}, 204);
     Load(Pattern(0x100, 3));
-    ASSERT_TRUE(writer->OnButton(kProgram));
+    ASSERT_TRUE(writer->OnButton(kProgram).passed());
     Load({0x11});
     const std::uint32_t apLength = bench.info.apLength;
-    ASSERT_TRUE(writer->OnButton(kDumpTarget));
+    ASSERT_TRUE(writer->OnButton(kDumpTarget).passed());
     const auto chip = buffer.Bytes();
     ASSERT_EQ(chip.size(), 0x3C00u);
     const auto written = Pattern(0x100, 3);
@@ -194,7 +194,7 @@ TEST_P(Auto, RunsItsStepsInTheFixedOrder) {
     const AutoCase& c = GetParam();
     Start();
     if (c.loaded) Load(Pattern(300, 1));
-    writer->RunAuto(c.mask);
+    [[maybe_unused]] const core::Outcome ran = writer->RunAuto(c.mask);
     EXPECT_EQ(bench.info.autoSteps, c.mask);
     EXPECT_EQ(log.text, kBegin + c.lines + kEnd);
     std::vector<Frame> expected{{0, 0, 0, 0, 0}};
@@ -237,8 +237,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WriterTest, AFailedBlankCheckStopsTheBatch) {
     Start();
     Load(Pattern(300, 1));
-    ASSERT_TRUE(writer->OnButton(kProgram));
-    EXPECT_FALSE(writer->RunAuto(0x1E));
+    ASSERT_TRUE(writer->OnButton(kProgram).passed());
+    EXPECT_FALSE(writer->RunAuto(0x1E).passed());
     EXPECT_EQ(log.text,
               std::string(kBegin) + kCheck + "Blank Check => Fail !\t [0.000\"]\r\n" + kEnd);
 }
@@ -249,9 +249,10 @@ TEST_F(WriterTest, AnOperationStartedFromInsideThePumpIsTurnedAway) {
     const std::uint8_t steps = bench.info.autoSteps;
     int turnedAway = 0;
     host.onPump = [&] {
-        if (!writer->OnButton(kCheckId) && !writer->RunAuto(0x02)) ++turnedAway;
+        if (writer->OnButton(kCheckId).notStarted() && writer->RunAuto(0x02).notStarted())
+            ++turnedAway;
     };
-    ASSERT_TRUE(writer->OnButton(kProgram));
+    ASSERT_TRUE(writer->OnButton(kProgram).passed());
     EXPECT_GT(turnedAway, 0);
     EXPECT_EQ(Connections(), 2);
     EXPECT_EQ(bench.info.autoSteps, steps);  // a turned-away Auto stores nothing

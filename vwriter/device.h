@@ -34,6 +34,8 @@ enum class FaultKind {
     kDrop,        // the connection is dropped at chunk N
     kStatus,      // every "yes" byte (status, acknowledgement, trim result) is `value`
     kDelay,       // the reply (for trim: the result) is held back `value` milliseconds
+    kExtra,       // one unsolicited byte 1 follows the status byte
+    kDeaf,        // the device takes nothing more from the host once it has the frame
     // The loader path; cmd holds the request letter.
     kLoaderDownload,  // a download request is refused
     kLoaderChecksum,  // a downloaded image is refused as if its sum were wrong

@@ -8,7 +8,9 @@ namespace writer {
 
 core::Outcome Writer::BeginOperation() {
     if (const core::Outcome firmware = CheckFirmware(); !firmware.passed()) {
-        return core::Outcome::NotStarted(firmware.why());
+        // A failed upgrade has had its line and box; only a writer that could not be asked at
+        // all may have a reason still to give.
+        return core::Outcome::NotStarted(firmware.notStarted() ? firmware.why() : std::string());
     }
     if (operationOpen) return core::Outcome::NotStarted();
     operationOpen = true;

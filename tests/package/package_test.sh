@@ -3,6 +3,7 @@
 # file list, programs started through their PATH links from the unpacked tree (so their own
 # folder is the private one), the manual pages, the desktop entry, the QRX file type, lintian.
 #   package_test.sh BUILD_DIR SOURCE_DIR VERSION
+[ -n "${WRITER_TEST_HOME:-}" ] || exec bash "$(dirname "$0")/../support/in_fresh_home.sh" bash "$0" "$@"
 set -euo pipefail
 build_dir=$1
 source_dir=$2

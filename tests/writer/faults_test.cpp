@@ -2,7 +2,11 @@
 // operation still closes, and the operator's buffer is untouched.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
+#include <thread>
+
+#include "platform/device/writer_ids.h"
 
 #include "writer_fixture.h"
 
@@ -106,6 +110,21 @@ TEST_F(WriterTest, AFailedTrimStopsWriteOptionBeforeItsFrame) {
     const auto frames = Frames();
     EXPECT_EQ(frames.back().cmd, 3);
     EXPECT_EQ(frames.back().sub, 4);
+}
+
+TEST_F(WriterTest, AWriterOnlyItsLoaderAnswersForIsNamed) {
+    Start();
+    ASSERT_EQ(vwt::Dfu().ResetToIsp(writer_ids::WRITER_VID, writer_ids::WRITER_PID), 0);
+    // Unplugged, restarted into the loader, plugged again.
+    for (int i = 0; i < 300 && (device->StateValue("mode") != "loader" ||
+                                device->StateValue("plugged") != "yes");
+         ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const core::Outcome outcome = writer->OnButton(kProgram);
+    EXPECT_TRUE(outcome.notStarted());
+    EXPECT_EQ(outcome.why(), writer::kStrandedInLoader);
+    EXPECT_EQ(log.text, "");
 }
 
 TEST_F(WriterTest, NoWriterWritesNothing) {

@@ -178,10 +178,12 @@ int Run(const std::vector<std::string>& args) {
         if (cli::ApplyStep(session, args, at) != 0) return cli::kExitFailed;
     }
 
-    if (deadline) link.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(*deadline);
+    if (deadline)
+        link.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(*deadline);
     const core::Outcome outcome =
-        isAuto ? writer.RunAuto(static_cast<std::uint8_t>(mask.value_or(session.bench.info.autoSteps)))
-               : writer.OnButton(operation->button);
+        isAuto
+            ? writer.RunAuto(static_cast<std::uint8_t>(mask.value_or(session.bench.info.autoSteps)))
+            : writer.OnButton(operation->button);
     session.log.EndLine();
     TellWhatDidNotRun(outcome, writer);
 
@@ -193,7 +195,7 @@ int Run(const std::vector<std::string>& args) {
             status = cli::Fail("cannot write", operands[0]);
     }
     if (json) {
-        const cli::OperationReport report{operation->name, outcome,         writer.steps,
+        const cli::OperationReport report{operation->name,        outcome,           writer.steps,
                                           writer.optionBytesRead, session.log.lines, status};
         std::printf("%s\n", cli::OperationJson(report).c_str());
     } else if (!writer.optionBytesRead.empty()) {

@@ -41,7 +41,7 @@ std::string_view AsText(const std::vector<std::uint8_t>& bytes) {
 
 // Project load, from LoadProgramFile with the whole file in memory.
 core::Outcome LoadProject(model::Workbench& bench, const std::string& path,
-                const std::vector<std::uint8_t>& file, core::Questions& questions) {
+                          const std::vector<std::uint8_t>& file, core::Questions& questions) {
     ProjectInfo& info = bench.info;
     const int remembered = bench.currentPart;
     const ProjectInfo before = info;

@@ -42,9 +42,9 @@ std::uint32_t Writer::DeviceCode() {
 }
 
 core::Outcome Writer::StatusCommand(std::string_view label, std::uint8_t command,
-                                   std::uint8_t subcommand, std::uint32_t p1, std::uint32_t p2,
-                                   std::string_view pass, std::string_view fail, bool quiet,
-                                   const std::function<bool()>& dataPhase) {
+                                    std::uint8_t subcommand, std::uint32_t p1, std::uint32_t p2,
+                                    std::string_view pass, std::string_view fail, bool quiet,
+                                    const std::function<bool()>& dataPhase) {
     const std::uint32_t start = Now();
     Say(label, quiet);
     bool ok = link_.Exchange(command, subcommand, p1, p2, 0, 1, nullptr, 0) != 0;
@@ -76,7 +76,7 @@ core::Outcome Writer::EraseArea(std::uint32_t length, std::uint32_t start, bool 
 }
 
 core::Outcome Writer::WriteMemory(const std::uint8_t* data, std::uint32_t length,
-                                 std::uint32_t start, bool quiet) {
+                                  std::uint32_t start, bool quiet) {
     return StatusCommand("Write Memory => ", 2, 0, start, length, "Pass !\t", "Fail !\t", quiet,
                          [&] { return link_.BulkWrite(data, length, 0); });
 }
@@ -115,7 +115,7 @@ core::Outcome Writer::WriteInfo(const std::uint8_t* record, std::uint32_t length
 }
 
 core::Outcome Writer::DumpTarget(std::uint8_t* buffer, std::uint32_t length, std::uint32_t start,
-                                bool quiet) {
+                                 bool quiet) {
     return StatusCommand("Dump Target => ", 3, 0, start, length, "Pass !\t", "Fail !\t", quiet,
                          [&] { return link_.BulkRead(buffer, length, 0); });
 }
@@ -123,9 +123,8 @@ core::Outcome Writer::DumpTarget(std::uint8_t* buffer, std::uint32_t length, std
 core::Outcome Writer::ReadOption(std::uint8_t* buffer, std::uint32_t length, bool quiet) {
     link_.progressDone = 0;
     link_.progressTotal = length;
-    core::Outcome read =
-        StatusCommand("Read Opiton => ", 3, 1, 0, length, "Pass !\t", "Fail !\t", quiet,
-                      [&] { return link_.BulkRead(buffer, length, 0); });
+    core::Outcome read = StatusCommand("Read Opiton => ", 3, 1, 0, length, "Pass !\t", "Fail !\t",
+                                       quiet, [&] { return link_.BulkRead(buffer, length, 0); });
     if (read.passed()) optionBytesRead.assign(buffer, buffer + length);
     return read;
 }

@@ -37,8 +37,8 @@ void RunDfuWorker(DfuWorkerParams& params) {
         if (params.go && params.notificationRegistered && WaitForWriter(params)) d = 1;
     }
     // Any positive answer is success; an error code (negative) or 0 is not.
-    params.result =
-        d > 0 ? core::Outcome::Passed() : core::Outcome::Failed("dfu answered " + std::to_string(d));
+    params.result = d > 0 ? core::Outcome::Passed()
+                          : core::Outcome::Failed("dfu answered " + std::to_string(d));
     params.ended = true;
 }
 

@@ -21,7 +21,6 @@ namespace {
 
 enum { kLoadOk, kLoadFail, kLoadTooLarge };
 
-
 struct RecordingLog : core::MessageSink {
     std::string text;
     void Clear() override { text.clear(); }
@@ -182,7 +181,8 @@ TEST_F(FileActions, HexFilesAndTheLoadLimit) {
     EXPECT_EQ(buffer.Size(), 2u);
     // A damaged HEX file loads nothing, and says where it is damaged.
     EXPECT_EQ(Load(WriteText("cut.hex", ":0100000055AA\n:01000100FE\n")), kLoadFail);
-    EXPECT_EQ(log.text, "Load file ... => Fail !\r\nHEX line 2: record shorter than its count !\r\n");
+    EXPECT_EQ(log.text,
+              "Load file ... => Fail !\r\nHEX line 2: record shorter than its count !\r\n");
     EXPECT_EQ(buffer.Bytes(), (std::vector<std::uint8_t>{':', '0'}));
 }
 

@@ -61,30 +61,29 @@ using writer::button::kWriteOption;
 
 INSTANTIATE_TEST_SUITE_P(
     EveryKind, Faults,
-    ::testing::Values(FaultCase{"CheckIdRefused", "status0:0/1", kProgram,
-                                "Check ID => Fail !\t\t [0.000\"]\r\n"},
-                      FaultCase{"CheckIdUnanswered", "noreply:0/1", kCheckId,
-                                "Check ID => Fail !\t\t [0.000\"]\r\n"},
-                      FaultCase{"WriteRefused", "status0:2/0", kProgram, kCheck + kProgramFail},
-                      FaultCase{"ChunkRefused", "ack0:2/0@2", kProgram, kCheck + kProgramFail},
-                      FaultCase{"ChunkUnacknowledged", "noack:2/0@3", kProgram,
-                                kCheck + kProgramFail},
-                      FaultCase{"ConnectionDropped", "drop:2/0@2", kProgram, kCheck + kProgramFail},
-                      FaultCase{"ShortRead", "shortread:3/0@2", kVerify, kCheck + kVerifyFail},
-                      FaultCase{"ReadRefused", "status0:3/0", kVerify, kCheck + kVerifyFail},
-                      // Read Option still runs after a failed dump.
-                      FaultCase{"DumpRefused", "status0:3/0", kDumpTarget,
-                                kCheck + "Dump Target => Fail !\t [0.000\"]\r\n" +
-                                    "Read Opiton => Pass !\t [0.000\"]\r\n"},
-                      // The option bytes' write is refused, and a stray byte from the writer
-                      // must not pass for their acknowledgement.
-                      FaultCase{"OptionWriteRefusedByTheLink", "deaf:2/1 extra:2/1", kWriteOption,
-                                kCheck + kOptionFail},
-                      // Answers held back just past their time-outs: 5 s, 10 s for the trim.
-                      FaultCase{"CheckIdLate", "delay:0/1=5400", kCheckId,
-                                "Check ID => Fail !\t\t [0.000\"]\r\n"},
-                      FaultCase{"TrimResultLate", "delay:3/4=10400", kWriteOption,
-                                kCheck + kOptionFail, 42}),
+    ::testing::Values(
+        FaultCase{"CheckIdRefused", "status0:0/1", kProgram,
+                  "Check ID => Fail !\t\t [0.000\"]\r\n"},
+        FaultCase{"CheckIdUnanswered", "noreply:0/1", kCheckId,
+                  "Check ID => Fail !\t\t [0.000\"]\r\n"},
+        FaultCase{"WriteRefused", "status0:2/0", kProgram, kCheck + kProgramFail},
+        FaultCase{"ChunkRefused", "ack0:2/0@2", kProgram, kCheck + kProgramFail},
+        FaultCase{"ChunkUnacknowledged", "noack:2/0@3", kProgram, kCheck + kProgramFail},
+        FaultCase{"ConnectionDropped", "drop:2/0@2", kProgram, kCheck + kProgramFail},
+        FaultCase{"ShortRead", "shortread:3/0@2", kVerify, kCheck + kVerifyFail},
+        FaultCase{"ReadRefused", "status0:3/0", kVerify, kCheck + kVerifyFail},
+        // Read Option still runs after a failed dump.
+        FaultCase{"DumpRefused", "status0:3/0", kDumpTarget,
+                  kCheck + "Dump Target => Fail !\t [0.000\"]\r\n" +
+                      "Read Opiton => Pass !\t [0.000\"]\r\n"},
+        // The option bytes' write is refused, and a stray byte from the writer
+        // must not pass for their acknowledgement.
+        FaultCase{"OptionWriteRefusedByTheLink", "deaf:2/1 extra:2/1", kWriteOption,
+                  kCheck + kOptionFail},
+        // Answers held back just past their time-outs: 5 s, 10 s for the trim.
+        FaultCase{"CheckIdLate", "delay:0/1=5400", kCheckId,
+                  "Check ID => Fail !\t\t [0.000\"]\r\n"},
+        FaultCase{"TrimResultLate", "delay:3/4=10400", kWriteOption, kCheck + kOptionFail, 42}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(WriterTest, AShortFirmwareReplyStopsBeforeTheOperation) {

@@ -63,7 +63,8 @@ TEST_F(WriterTest, AShortChunkFailsARead) {
 TEST_F(WriterTest, EraseRoundsUpToWholePagesAndOptionCountsAboveNineSendEight) {
     Start();
     ASSERT_TRUE(link->Connect());
-    for (std::uint32_t length : {1u, 512u, 513u, 0u}) EXPECT_TRUE(writer->EraseArea(length, 0, true).passed());
+    for (std::uint32_t length : {1u, 512u, 513u, 0u})
+        EXPECT_TRUE(writer->EraseArea(length, 0, true).passed());
     std::array<std::uint8_t, 64> options{};
     options.fill(0xFF);
     // Part 1 takes two option bytes, so the writer refuses these; their frames are the point.

@@ -100,8 +100,12 @@ INSTANTIATE_TEST_SUITE_P(
                        true,
                        kCheck + "Blank Check => Pass !\t [0.000\"]\r\n",
                        {{0, 1, kDc, 0, 0}, {3, 0, 0, 0x1000, 0}}},
-            ButtonCase{
-                "Program", kProgram, true, true, kProgramPass, {{0, 1, kDc, 0, 0}, {2, 0, 0, 0x1000, 0}}},
+            ButtonCase{"Program",
+                       kProgram,
+                       true,
+                       true,
+                       kProgramPass,
+                       {{0, 1, kDc, 0, 0}, {2, 0, 0, 0x1000, 0}}},
             // Parts of other code sizes and writer families.
             ButtonCase{"ProgramPart11",
                        kProgram,
@@ -146,9 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
                        kDumpTarget,
                        false,
                        true,
-                       kCheck +
-                           "Dump Target => Pass !\t [0.000\"]\r\nRead Opiton => Pass !\t "
-                           "[0.000\"]\r\n",
+                       kCheck + "Dump Target => Pass !\t [0.000\"]\r\nRead Opiton => Pass !\t "
+                                "[0.000\"]\r\n",
                        {{0, 1, kDc, 0, 0}, {3, 0, 0, 0x1000, 0}, {3, 1, 0, 2, 0}}},
             ButtonCase{"WriteOption",
                        kWriteOption,
@@ -177,25 +180,24 @@ INSTANTIATE_TEST_SUITE_P(
 // result. Held back just past them, they fail (the Faults table).
 INSTANTIATE_TEST_SUITE_P(
     InTime, Buttons,
-    ::testing::Combine(::testing::Values(ButtonCase{"CheckId",
-                                                    kCheckId,
-                                                    false,
-                                                    true,
-                                                    kCheck,
-                                                    {{0, 1, kDc, 0, 0}},
-                                                    1,
-                                                    {"--fault", "delay:0/1=4600"}},
-                                         ButtonCase{"TrimResult",
-                                                    kWriteOption,
-                                                    false,
-                                                    true,
-                                                    kOptionPass,
-                                                    {{0, 1, kDc, 0, 0},
-                                                     {3, 4, kDc, 6, 0},
-                                                     {2, 1, 0, 4, 0}},
-                                                    42,
-                                                    {"--fault", "delay:3/4=9600"}}),
-                       ::testing::Values(1)),
+    ::testing::Combine(
+        ::testing::Values(ButtonCase{"CheckId",
+                                     kCheckId,
+                                     false,
+                                     true,
+                                     kCheck,
+                                     {{0, 1, kDc, 0, 0}},
+                                     1,
+                                     {"--fault", "delay:0/1=4600"}},
+                          ButtonCase{"TrimResult",
+                                     kWriteOption,
+                                     false,
+                                     true,
+                                     kOptionPass,
+                                     {{0, 1, kDc, 0, 0}, {3, 4, kDc, 6, 0}, {2, 1, 0, 4, 0}},
+                                     42,
+                                     {"--fault", "delay:3/4=9600"}}),
+        ::testing::Values(1)),
     CaseName);
 
 // Answers the ISP dialog with the part's own code.
@@ -281,9 +283,9 @@ TEST_F(WriterTest, AnApIspBufferReachesBothAreasAtTheirOwnAddresses) {
 
 TEST_F(WriterTest, TheOptionPanelsChoicesAreWhatTheChipHolds) {
     Start({}, 5);  // 0xC000 bytes, option bytes FF FF FF B8: no ISP space, 2 K of IAP space
-    bench.OnIspChanged(2);                                     // 2 K: byte 0 bits 7-5 NOT 2
-    bench.OnIapChanged(3);                                     // 1.5 K: page (0xB800 - 0x600) >> 8
-    bench.OnOptionBoxClicked(model::id::kOptionSetFirst, true);  // LOCK: byte 0 bit 0
+    bench.OnIspChanged(2);  // 2 K: byte 0 bits 7-5 NOT 2
+    bench.OnIapChanged(3);  // 1.5 K: page (0xB800 - 0x600) >> 8
+    bench.OnOptionBoxClicked(model::id::kOptionSetFirst, true);      // LOCK: byte 0 bit 0
     bench.OnOptionBoxClicked(model::id::kOptionSetFirst + 5, true);  // ENLVR: byte 1 bit 0
     ASSERT_TRUE(writer->OnButton(kWriteOption).passed());
     EXPECT_EQ(device->StateValue("options"), "BE FE FF B2");
@@ -392,7 +394,8 @@ TEST_F(WriterTest, AFailedBlankCheckStopsTheBatch) {
     Load(Pattern(300, 1));
     ASSERT_TRUE(writer->OnButton(kProgram).passed());
     EXPECT_TRUE(writer->RunAuto(0x1E).failed());
-    EXPECT_TRUE(SameLog(kBegin + kCheck + "Blank Check => Fail !\t [0.000\"]\r\n" + kEnd, log.text));
+    EXPECT_TRUE(
+        SameLog(kBegin + kCheck + "Blank Check => Fail !\t [0.000\"]\r\n" + kEnd, log.text));
 }
 
 TEST_F(WriterTest, AnOperationStartedFromInsideThePumpIsTurnedAway) {

@@ -49,8 +49,8 @@ class WindowOpsTest : public QObject {
         bool locked = true;
         w.writerHost().afterPump = [&] {
             ++pumps;
-            barInPlace = barInPlace && !bar->isHidden() && path->isHidden() &&
-                         bar->geometry() == pathPlace;
+            barInPlace =
+                barInPlace && !bar->isHidden() && path->isHidden() && bar->geometry() == pathPlace;
             locked = locked && !parts->isEnabled() && !lock->isEnabled() &&
                      !w.findChild<QPushButton*>("c1000")->isEnabled();
             // The operator picks another part, ticks an option, clicks two more operations.

@@ -43,8 +43,8 @@ template <typename T>
         const bool both = i < expected.size() && i < actual.size();
         if (both && expected[i] == actual[i]) continue;
         return ::testing::AssertionFailure()
-               << what << " " << i + 1 << " differs\n  expected: "
-               << (i < expected.size() ? show(expected[i]) : "(none)")
+               << what << " " << i + 1
+               << " differs\n  expected: " << (i < expected.size() ? show(expected[i]) : "(none)")
                << "\n  actual:   " << (i < actual.size() ? show(actual[i]) : "(none)");
     }
     return ::testing::AssertionSuccess();

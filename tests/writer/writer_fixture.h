@@ -86,7 +86,7 @@ class WriterTest : public ::testing::Test {
     std::vector<Frame> Frames() const;  // every frame received since Start
     // The frames an operation sends after the firmware check's 0/0, device code filled in.
     std::vector<Frame> AfterFirmwareCheck(std::vector<Frame> frames) const;
-    int Connections() const;            // connections the device saw opened
+    int Connections() const;  // connections the device saw opened
     std::uint32_t DeviceCode() const;
 
     std::unique_ptr<vwt::VWriter> device;

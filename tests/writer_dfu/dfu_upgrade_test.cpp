@@ -168,7 +168,7 @@ TEST_F(DfuUpgradeTest, ResultAfterTheDownloadFollowsTheRestartUnlessTheWriterIsS
         bool passed;
     };
     const Row rows[] = {
-        {1, 1, true, false, true},  // not seen back within the wait: the restart's answer
+        {1, 1, true, false, true},   // not seen back within the wait: the restart's answer
         {1, 0, true, false, false},  //
         {1, 0, true, true, true},    // seen back: success whatever the restart said
         // Without notifications nothing is awaited and the restart's failure stands, though

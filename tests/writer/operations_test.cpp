@@ -76,12 +76,34 @@ std::string CaseName(const ::testing::TestParamInfo<std::tuple<ButtonCase, int>>
 
 const std::string kCheck = kCheckIdPass;
 const std::string kProgramPass = kCheck + "Program => Pass !\t\t [0.000\"]\r\n";
-const std::string kOptionPass = kCheck + "Program Option => Pass !\t [0.000\"]\r\n";
+const ButtonCase kCheckIdCase{"CheckId", kCheckId, false, true, kCheck, {{0, 1, kDc, 0, 0}}};
+// The oscillator trimmed first, with the OSC List's selection (22.1184 MHz = 6).
+const ButtonCase kTrimmed{"WriteOptionTrimmed",
+                          kWriteOption,
+                          false,
+                          true,
+                          kCheck + "Program Option => Pass !\t [0.000\"]\r\n",
+                          {{0, 1, kDc, 0, 0}, {3, 4, kDc, 6, 0}, {2, 1, 0, 4, 0}},
+                          42};
+
+// Program on a part of another code size and writer family.
+ButtonCase ProgramOn(const char* name, int part, std::uint32_t codeSize) {
+    return {name, kProgram, true, true, kProgramPass, {{0, 1, kDc, 0, 0}, {2, 0, 0, codeSize, 0}},
+            part};
+}
+
+// `c` with an answer held back.
+ButtonCase Late(ButtonCase c, const char* name, const char* delay) {
+    c.name = name;
+    c.device = {"--fault", delay};
+    return c;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     EveryCommand, Buttons,
     ::testing::Combine(
         ::testing::Values(
-            ButtonCase{"CheckId", kCheckId, false, true, kCheck, {{0, 1, kDc, 0, 0}}},
+            kCheckIdCase,
             ButtonCase{"WholeChipErase",
                        kWholeChipErase,
                        false,
@@ -100,34 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
                        true,
                        kCheck + "Blank Check => Pass !\t [0.000\"]\r\n",
                        {{0, 1, kDc, 0, 0}, {3, 0, 0, 0x1000, 0}}},
-            ButtonCase{"Program",
-                       kProgram,
-                       true,
-                       true,
-                       kProgramPass,
-                       {{0, 1, kDc, 0, 0}, {2, 0, 0, 0x1000, 0}}},
-            // Parts of other code sizes and writer families.
-            ButtonCase{"ProgramPart11",
-                       kProgram,
-                       true,
-                       true,
-                       kProgramPass,
-                       {{0, 1, kDc, 0, 0}, {2, 0, 0, 0x4000, 0}},
-                       11},
-            ButtonCase{"ProgramPart45",
-                       kProgram,
-                       true,
-                       true,
-                       kProgramPass,
-                       {{0, 1, kDc, 0, 0}, {2, 0, 0, 0x10000, 0}},
-                       45},
-            ButtonCase{"ProgramPart204",
-                       kProgram,
-                       true,
-                       true,
-                       kProgramPass,
-                       {{0, 1, kDc, 0, 0}, {2, 0, 0, 0x3C00, 0}},
-                       204},
+            ProgramOn("Program", 1, 0x1000), ProgramOn("ProgramPart11", 11, 0x4000),
+            ProgramOn("ProgramPart45", 45, 0x10000), ProgramOn("ProgramPart204", 204, 0x3C00),
             ButtonCase{"VerifyAnErasedChip",
                        kVerify,
                        true,
@@ -157,16 +153,9 @@ INSTANTIATE_TEST_SUITE_P(
                        kWriteOption,
                        false,
                        true,
-                       kOptionPass,
+                       kCheck + "Program Option => Pass !\t [0.000\"]\r\n",
                        {{0, 1, kDc, 0, 0}, {2, 1, 0, 2, 0}}},
-            // The oscillator trimmed first, with the OSC List's selection (22.1184 MHz = 6).
-            ButtonCase{"WriteOptionTrimmed",
-                       kWriteOption,
-                       false,
-                       true,
-                       kOptionPass,
-                       {{0, 1, kDc, 0, 0}, {3, 4, kDc, 6, 0}, {2, 1, 0, 4, 0}},
-                       42},
+            kTrimmed,
             ButtonCase{"ReadOption",
                        kReadOption,
                        false,
@@ -180,24 +169,9 @@ INSTANTIATE_TEST_SUITE_P(
 // result. Held back just past them, they fail (the Faults table).
 INSTANTIATE_TEST_SUITE_P(
     InTime, Buttons,
-    ::testing::Combine(
-        ::testing::Values(ButtonCase{"CheckId",
-                                     kCheckId,
-                                     false,
-                                     true,
-                                     kCheck,
-                                     {{0, 1, kDc, 0, 0}},
-                                     1,
-                                     {"--fault", "delay:0/1=4600"}},
-                          ButtonCase{"TrimResult",
-                                     kWriteOption,
-                                     false,
-                                     true,
-                                     kOptionPass,
-                                     {{0, 1, kDc, 0, 0}, {3, 4, kDc, 6, 0}, {2, 1, 0, 4, 0}},
-                                     42,
-                                     {"--fault", "delay:3/4=9600"}}),
-        ::testing::Values(1)),
+    ::testing::Combine(::testing::Values(Late(kCheckIdCase, "CheckId", "delay:0/1=4600"),
+                                         Late(kTrimmed, "TrimResult", "delay:3/4=9600")),
+                       ::testing::Values(1)),
     CaseName);
 
 // Answers the ISP dialog with the part's own code.

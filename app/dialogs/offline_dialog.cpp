@@ -183,7 +183,8 @@ void OfflineDialog::Download() {
     // A second click from inside the transfer's own pump is ignored.
     if (running_) return;
     running_ = true;
-    writer::DownloadOffline(writer_);
+    // The window's log says how it ended, refusals with their reason.
+    static_cast<void>(writer::DownloadOffline(writer_));
     running_ = false;
     accept();
 }

@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
         if (!link.Load(questions)) return 1;
         buffer.SetBytes(std::vector<std::uint8_t>(0x1000, 0x5A));
         bench.info.apLength = 0x1000;
-        if (!writer::DownloadOffline(writer)) return 1;
+        if (!writer::DownloadOffline(writer).passed()) return 1;
         writer::ReadInfoOptions options;
         options.show = [&](const writer::InfoBlock&, const writer::InfoReadout& r) { readout = r; };
         if (!writer::ReadInfo(writer, options)) return 1;

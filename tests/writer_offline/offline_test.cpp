@@ -86,7 +86,7 @@ TEST_F(Offline, DownloadStoresTheRecordByteForByte) {
     const std::uint32_t ispLength = info.ispLength;
     const auto image = buffer.Bytes();
 
-    ASSERT_TRUE(writer::DownloadOffline(*writer));
+    ASSERT_TRUE(writer::DownloadOffline(*writer).passed());
     EXPECT_EQ(log.text, std::string(kBegin) + kWriteCode + kWriteInfo + kEnd);
     EXPECT_EQ(Frames(), (std::vector<Frame>{
                             {0, 0, 0, 0, 0}, {2, 2, 0, 0x1000 + ispLength, 0}, {2, 3, 0, 69, 0}}));
@@ -155,7 +155,7 @@ TEST_F(Offline, WholeSpaceImageIsCutAtTheIspStart) {
     bench.info.apLength = bench.CodeSize();
     const std::uint32_t ispStart = IspStart();
     const std::uint32_t ispLength = bench.info.ispLength;
-    ASSERT_TRUE(writer::DownloadOffline(*writer));
+    ASSERT_TRUE(writer::DownloadOffline(*writer).passed());
     EXPECT_EQ(bench.info.apLength, ispStart);
     EXPECT_EQ(Frames().at(1), (Frame{2, 2, 0, ispStart + ispLength, 0}));
     const auto block = Read();
@@ -180,7 +180,7 @@ class Stops : public Offline, public ::testing::WithParamInterface<StopCase> {};
 TEST_P(Stops, NothingIsSent) {
     Start({}, kPart);
     if (GetParam().loaded) Load(Pattern(16, 1));  // bytes, but no AP or ISP length
-    EXPECT_FALSE(writer::DownloadOffline(*writer));
+    EXPECT_TRUE(writer::DownloadOffline(*writer).notStarted());
     EXPECT_EQ(log.text, GetParam().log);
     EXPECT_TRUE(Frames().empty());
     EXPECT_FALSE(writer->busy);
@@ -191,38 +191,104 @@ INSTANTIATE_TEST_SUITE_P(All, Stops,
                                            StopCase{"ZeroLength", true, ""}),
                          [](const auto& p) { return std::string(p.param.name); });
 
-// Lengths from a damaged project never read outside the buffer: ISP code said to reach past the
-// code space is sent as erased bytes, and lengths beyond any chip stop before Write Code.
-TEST_F(Offline, DamagedLengthsStayInsideTheImage) {
-    Start({}, kPart);
-    const auto ap = Pattern(0x100, 6);
-    Load(ap);
-    bench.info.apLength = 0x100;
-    bench.info.ispLength = 0xFFFF;  // far more than the 32 KB part holds above its ISP start
-    ASSERT_EQ(bench.panel.IspSize(), 0u);
-    ASSERT_TRUE(writer::DownloadOffline(*writer));
-    EXPECT_EQ(Frames().at(1), (Frame{2, 2, 0, 0x100 + 0xFFFF, 0}));
-    const auto block = Read();
-    ASSERT_TRUE(block);
-    std::uint32_t sum = 0xFFFFu * 0xFF;
-    for (auto b : ap) sum += b;
-    EXPECT_EQ(LE(*block, 20, 2), sum & 0xFFFF);
-    EXPECT_EQ(LE(*block, 47, 4), 0x8000u);
+// Lengths from a damaged project: an AP image reaching into the ISP space is cut at the ISP
+// start first; any range still beyond the code space is refused with its reason between Begin
+// and End, and no Write Code is sent.
+struct LengthCase {
+    const char* name;
+    std::uint8_t layout;
+    std::uint32_t apLength, ispLength;
+    const char* refusal;  // the reason line; null when the block is sent
+    std::uint32_t sent;   // the block's length when it is
+};
 
-    bench.info.layout = proj::LAYOUT_AP_ONLY;
-    bench.info.apLength = 0xFFFFFF00u;
-    log.Clear();
-    EXPECT_FALSE(writer::DownloadOffline(*writer));
-    EXPECT_EQ(log.text, std::string(kBegin) + kEnd);
+class Lengths : public Offline, public ::testing::WithParamInterface<LengthCase> {};
+
+TEST_P(Lengths, BeyondTheCodeSpaceNothingIsSent) {
+    const LengthCase& c = GetParam();
+    Start({}, kPart);  // 32 KB, ISP Space None: the ISP start is the code size
+    Load(Pattern(0x100, 6));
+    ASSERT_EQ(bench.panel.IspSize(), 0u);
+    bench.info.layout = c.layout;
+    bench.info.apLength = c.apLength;
+    bench.info.ispLength = c.ispLength;
+    const core::Outcome outcome = writer::DownloadOffline(*writer);
+    if (c.refusal) {
+        EXPECT_TRUE(outcome.failed());
+        EXPECT_EQ(log.text, std::string(kBegin) + "Write Code => Fail !\t [0.000\"]\r\n" +
+                                c.refusal + " !\r\n" + kEnd);
+        EXPECT_EQ(Frames(), (std::vector<Frame>{{0, 0, 0, 0, 0}}));
+    } else {
+        EXPECT_TRUE(outcome.passed());
+        EXPECT_EQ(Frames().at(1), (Frame{2, 2, 0, c.sent, 0}));
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    All, Lengths,
+    ::testing::Values(
+        LengthCase{"ApToTheTop", proj::LAYOUT_AP_ONLY, 0x8000, 0, nullptr, 0x8000},
+        LengthCase{"ApOneBeyond", proj::LAYOUT_AP_ONLY, 0x8001, 0,
+                   "AP bytes 00000000-00008000 lie beyond the code size 00008000", 0},
+        LengthCase{"ApFarBeyond", proj::LAYOUT_AP_ONLY, 0x20000, 0,
+                   "AP bytes 00000000-0001FFFF lie beyond the code size 00008000", 0},
+        LengthCase{"IspAfterApOneBeyond", proj::LAYOUT_AP_ONLY, 0x7000, 0x1001,
+                   "ISP code 00007000-00008000 lies beyond the code size 00008000", 0},
+        LengthCase{"IspAtTheTopBeyond", proj::LAYOUT_AP_ISP, 0x100, 0xFFFF,
+                   "ISP code 00008000-00017FFE lies beyond the code size 00008000", 0},
+        LengthCase{"HugeApIsCutFirst", proj::LAYOUT_AP_ISP, 0xFFFFFF00u, 0, nullptr, 0x8000}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Offline, FailedWriteCodeSendsNoWriteInfo) {
     Start({"--fault", "ack0:2/2@2"}, kPart);
     LoadWithIsp(Pattern(0x1000, 5));
-    EXPECT_FALSE(writer::DownloadOffline(*writer));
+    EXPECT_TRUE(writer::DownloadOffline(*writer).failed());
     EXPECT_EQ(log.text, std::string(kBegin) + "Write Code => Fail !\t [0.000\"]\r\n" + kEnd);
     for (const Frame& f : Frames()) EXPECT_FALSE(f.cmd == 2 && f.sub == 3) << f;
     EXPECT_FALSE(writer->busy);
+}
+
+// A Write Info that fails behind a passed Write Code: the writer gets a record that lets it
+// program no chip when it takes one, and the log says what the writer holds.
+TEST_F(Offline, FailedWriteInfoAfterItsCodeStopsStandaloneRuns) {
+    const struct {
+        const char* fault;
+        const char* line;
+        const char* maxCounter;  // as Read Info shows it afterwards
+    } rows[] = {
+        {"ack0:2/3#1@1",
+         "The writer holds the new code without its record: stand-alone runs are stopped "
+         "(MaxCounter 0) until the next good download !\r\n",
+         "0"},
+        {"ack0:2/3@1",
+         "The writer holds the new code with the old record: download again before running "
+         "stand-alone !\r\n",
+         "500"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.fault);
+        Start({}, kPart);
+        LoadWithIsp(Pattern(0x200, 5));
+        bench.info.maxCounter = 500;
+        ASSERT_TRUE(writer::DownloadOffline(*writer).passed());
+        device->Ctl(std::string("fault ") + row.fault);
+        log.Clear();
+        const core::Outcome outcome = writer::DownloadOffline(*writer);
+        EXPECT_TRUE(outcome.failed());
+        EXPECT_EQ(log.text, std::string(kBegin) + kWriteCode +
+                                "Write Info => Fail !\t [0.000\"]\r\n" + row.line + kEnd);
+        EXPECT_FALSE(outcome.why().empty());
+        device->Ctl("clear-faults");
+        writer::InfoReadout r;
+        ASSERT_TRUE(Read(&r));
+        EXPECT_EQ(r.maxCounter, row.maxCounter);
+        if (std::string(row.maxCounter) == "0") {
+            ASSERT_EQ(device->Ctl("run 2").rfind("error", 0), std::string::npos);
+            ASSERT_TRUE(Read(&r));
+            EXPECT_EQ(r.currentCounter, "0");  // no chip programmed
+        }
+        device.reset();
+    }
 }
 
 // Counter and serial progress before and after stand-alone runs, with auto increment.
@@ -236,7 +302,7 @@ TEST_F(Offline, ReadoutFollowsStandaloneRuns) {
     info.serialAddress = 0x7FF0;
     std::copy_n("AB", 2, info.serialString.begin());
     info.serialNumber = 0x1A;
-    ASSERT_TRUE(writer::DownloadOffline(*writer));
+    ASSERT_TRUE(writer::DownloadOffline(*writer).passed());
 
     writer::InfoReadout r;
     ASSERT_TRUE(Read(&r));
@@ -267,7 +333,7 @@ TEST_F(Offline, SerialFieldsStayEmptyWhenDisabled) {
     LoadWithIsp(Pattern(0x100, 4));
     bench.info.maxCounter = 7;
     bench.info.serialNumber = 0x55;
-    ASSERT_TRUE(writer::DownloadOffline(*writer));
+    ASSERT_TRUE(writer::DownloadOffline(*writer).passed());
     writer::InfoReadout r;
     ASSERT_TRUE(Read(&r));
     EXPECT_EQ(r.maxCounter, "7");
@@ -285,7 +351,7 @@ TEST_F(Offline, BlockOfAnotherSeriesSwitchesBothListsAndKeepsTheLog) {
     Start({}, kOther);
     Load(Pattern(0x400, 8));
     bench.info.apLength = 0x400;
-    ASSERT_TRUE(writer::DownloadOffline(*writer));
+    ASSERT_TRUE(writer::DownloadOffline(*writer).passed());
 
     ASSERT_TRUE(bench.SelectPartByIndex(1));
     Load(Pattern(0x10, 1));

@@ -13,6 +13,8 @@
 #include "app/dialogs/project_form_view.h"
 #include "catalogue/lookup.h"
 #include "form/project_form.h"
+#include "project/file_io.h"
+#include "project/qrx_file.h"
 #include "workbench/file_actions.h"
 #include "workbench/vector_code_buffer.h"
 
@@ -67,6 +69,16 @@ class FormDialogTest : public QObject {
         std::fstream f(bad_.toStdString(), std::ios::in | std::ios::out | std::ios::binary);
         f.seekp(0x10);
         f.put('\x00');  // the data no longer match their checksum
+        // The trailer alone, saying so: no data bytes.
+        proj::ProjectInfo info;
+        const auto bytes = proj::ReadWholeFile(good_.toStdString()).bytes;
+        QVERIFY(proj::ReadProjectTrailer(info, bytes, false, nullptr).accepted);
+        info.dataLength = 0;
+        info.dataChecksum = 0;
+        std::vector<std::uint8_t> trailer(proj::ProjectTrailerLength(info));
+        QVERIFY(proj::WriteProjectTrailer(info, trailer, {}) > 0);
+        empty_ = dir_.filePath(QStringLiteral("empty.qrx"));
+        QVERIFY(proj::WriteFileReplacing(empty_.toStdString(), {trailer}));
     }
 
     void loadReplacesTheFormAndARefusedFileKeepsIt() {
@@ -82,6 +94,10 @@ class FormDialogTest : public QObject {
         QCOMPARE(dialog.view()->FormText(), *expected);
 
         next = bad_;
+        dialog.loadButton()->click();
+        QCOMPARE(questions.shown.size(), 1);
+        QCOMPARE(dialog.FormText(), *expected);
+        next = empty_;  // no data bytes: no form, and the reader has nothing to say
         dialog.loadButton()->click();
         QCOMPARE(questions.shown.size(), 1);
         QCOMPARE(dialog.FormText(), *expected);
@@ -102,11 +118,14 @@ class FormDialogTest : public QObject {
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.read(2), QByteArray("BM"));
-        // An uncreatable file: nothing opened, nothing said.
+        // An uncreatable file: nothing opened, and the failure is said.
+        QVERIFY(questions.shown.isEmpty());
         dialog.choosePictureFile = [] { return QStringLiteral("/nonexistent-dir/x.bmp"); };
         dialog.saveButton()->click();
         QCOMPARE(opened.size(), 1);
-        QVERIFY(questions.shown.isEmpty());
+        QCOMPARE(questions.shown,
+                 QStringList{QStringLiteral("The picture could not be written to:\n"
+                                            "/nonexistent-dir/x.bmp")});
     }
 
     void viewScrollsByCellsAndPagesOfThirtyCells() {
@@ -194,6 +213,7 @@ class FormDialogTest : public QObject {
     model::Workbench bench_;
     QString good_;
     QString bad_;
+    QString empty_;
 };
 
 QTEST_MAIN(FormDialogTest)

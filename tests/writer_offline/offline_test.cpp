@@ -328,6 +328,30 @@ TEST_F(Offline, ReadoutFollowsStandaloneRuns) {
     EXPECT_EQ(r.currentCounter, "10");
 }
 
+// A Read Info that fails on its status byte or on a short read: no Information dialog, and the
+// window stays on its part although the block names another.
+TEST_F(Offline, AFailedReadInfoShowsNothingAndSwitchesNoPart) {
+    for (const char* fault : {"status0:3/2", "shortread:3/2@3"}) {
+        SCOPED_TRACE(fault);
+        Start({}, kPart);
+        LoadWithIsp(Pattern(0x100, 4));
+        ASSERT_TRUE(writer::DownloadOffline(*writer).passed());
+        ASSERT_TRUE(bench.SelectPartByIndex(1));
+        Load(Pattern(0x10, 1));
+        device->Ctl(std::string("fault ") + fault);
+        log.Clear();
+        bool shown = false;
+        writer::ReadInfoOptions options;
+        options.show = [&](const writer::InfoBlock&, const writer::InfoReadout&) { shown = true; };
+        EXPECT_FALSE(writer::ReadInfo(*writer, options));
+        EXPECT_FALSE(shown);
+        EXPECT_EQ(log.text, std::string(kBegin) + "Read Info => Fail !\t [0.000\"]\r\n" + kEnd);
+        EXPECT_EQ(bench.currentPart, 1);
+        EXPECT_FALSE(bench.IsBufferEmpty());
+        device.reset();
+    }
+}
+
 TEST_F(Offline, SerialFieldsStayEmptyWhenDisabled) {
     Start({}, kPart);
     LoadWithIsp(Pattern(0x100, 4));

@@ -11,9 +11,12 @@
 #include "app/dialogs/actions.h"
 #include "app/dialogs/form_dialog.h"
 #include "app/dialogs/project_form_view.h"
+#include "app/main_window.h"
+#include "app/profile.h"
 #include "catalogue/lookup.h"
 #include "form/project_form.h"
 #include "modal_answers.h"
+#include "platform/library_loader.h"
 #include "project/file_io.h"
 #include "project/qrx_file.h"
 #include "workbench/file_actions.h"
@@ -172,6 +175,38 @@ class FormDialogTest : public QObject {
         QCOMPARE(forms.size(), std::size_t{2});
         QCOMPARE(forms[1], std::string());
         QVERIFY(!QFile::exists(path));
+    }
+
+    // The real window's Save *.QRX with Ctrl held: the form list opens empty, and nothing is
+    // saved (no save dialog); without Ctrl the save dialog comes first.
+    void windowsSaveQrxWithCtrlHeldOpensTheEmptyFormList() {
+        if (platform::LoadProgramLibrary("libquadrel.so") == nullptr)
+            QSKIP("the hex-grid control library is not built");
+        app::Profile profile(QStringLiteral("writer-form-test"));
+        app::MainWindow window(profile);
+        window.Open();
+        window.bench().buffer()->SetBytes(std::vector<std::uint8_t>(0x100, 0x11));
+        int saveDialogs = 0;
+        std::vector<std::string> forms;
+        testsupport::ModalAnswers answers;
+        answers
+            .On<QFileDialog>([&](QFileDialog* files) {
+                ++saveDialogs;
+                files->reject();
+            })
+            .On<app::dialogs::FormDialog>([&](app::dialogs::FormDialog* form) {
+                forms.push_back(form->FormText());
+                form->exitButton()->click();
+            });
+        auto* save = window.findChild<QPushButton*>(QStringLiteral("c1002"));
+        QVERIFY(save != nullptr);
+        QTest::mouseClick(save, Qt::LeftButton, Qt::ControlModifier);
+        QCOMPARE(forms, std::vector<std::string>{std::string()});
+        QCOMPARE(saveDialogs, 0);
+        QTest::mouseClick(save, Qt::LeftButton, Qt::NoModifier);
+        QCOMPARE(saveDialogs, 1);
+        QCOMPARE(forms.size(), std::size_t{1});
+        QVERIFY(answers.stray().isEmpty());
     }
 
     void screenshots() {

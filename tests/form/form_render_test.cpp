@@ -126,7 +126,7 @@ TEST(FormPage, PrintedAsOnePdfPageTitledQrx) {
     std::filesystem::remove(path);
     EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
     EXPECT_NE(pdf.find("/Count 1"), std::string::npos);
-    EXPECT_NE(pdf.find(std::string("/Title (\xFE\xFF\0Q\0R\0X)", 16)), std::string::npos);
+    EXPECT_NE(pdf.find(std::string("/Title (\xFE\xFF\0Q\0R\0X)", 17)), std::string::npos);
     EXPECT_FALSE(form::PrintFormPdf("/nonexistent-dir/form.pdf", ""));
 }
 

@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
     bench.info.serialEnabled = 1;
     bench.info.autoIncrement = 1;
     bench.info.serialNumber = 0x1A;
-    std::copy_n("LINE-7", 6, bench.info.serialString.begin());
+    const std::string_view serial = "LINE-7 \xE7\xBA\xBF";  // 11 bytes, the last character 3
+    std::copy(serial.begin(), serial.end(), bench.info.serialString.begin());
 
     writer::InfoReadout readout;
     readout.partNo = "CV51D32";

@@ -177,7 +177,7 @@ class FormDialogTest : public QObject {
         QVERIFY(!QFile::exists(path));
     }
 
-    // The real window's Save *.QRX with Ctrl held: the form list opens empty, and nothing is
+    // The real window's Save *.QRX with Ctrl held: the form list opens empty and nothing is
     // saved (no save dialog); without Ctrl the save dialog comes first.
     void windowsSaveQrxWithCtrlHeldOpensTheEmptyFormList() {
         if (platform::LoadProgramLibrary("libquadrel.so") == nullptr)
@@ -186,27 +186,21 @@ class FormDialogTest : public QObject {
         app::MainWindow window(profile);
         window.Open();
         window.bench().buffer()->SetBytes(std::vector<std::uint8_t>(0x100, 0x11));
-        int saveDialogs = 0;
-        std::vector<std::string> forms;
+        QStringList seen;
         testsupport::ModalAnswers answers;
         answers
             .On<QFileDialog>([&](QFileDialog* files) {
-                ++saveDialogs;
+                seen << "save";
                 files->reject();
             })
             .On<app::dialogs::FormDialog>([&](app::dialogs::FormDialog* form) {
-                forms.push_back(form->FormText());
+                seen << QString::fromStdString("form:" + form->FormText());
                 form->exitButton()->click();
             });
         auto* save = window.findChild<QPushButton*>(QStringLiteral("c1002"));
-        QVERIFY(save != nullptr);
         QTest::mouseClick(save, Qt::LeftButton, Qt::ControlModifier);
-        QCOMPARE(forms, std::vector<std::string>{std::string()});
-        QCOMPARE(saveDialogs, 0);
         QTest::mouseClick(save, Qt::LeftButton, Qt::NoModifier);
-        QCOMPARE(saveDialogs, 1);
-        QCOMPARE(forms.size(), std::size_t{1});
-        QVERIFY(answers.stray().isEmpty());
+        QCOMPARE(seen, (QStringList{"form:", "save"}));
     }
 
     void screenshots() {

@@ -11,7 +11,6 @@
 #include "catalogue/part_database.h"
 #include "form/form_slots.h"
 #include "form/project_form.h"
-#include "project/file_io.h"
 #include "project/qrx_file.h"
 #include "workbench/file_actions.h"
 #include "workbench/vector_code_buffer.h"
@@ -305,25 +304,4 @@ TEST_F(ProjectForm, TextSlotsKeepTheirColumns) {
         EXPECT_EQ(lines[17], "      CodeFile Name     ab" + std::string(48 + 6, ' '));
         EXPECT_EQ(lines[35], "        . String ID : " + row.shown + "     ");
     }
-}
-
-// A project without data bytes gives no form, as its read gives no data length.
-TEST_F(ProjectForm, ZeroDataBytesGiveNoForm) {
-    ASSERT_TRUE(bench.SelectPartByIndex(kSmallPart));
-    Fill(0x40);
-    const std::string path = Save("empty.qrx");
-    const auto whole = proj::ReadWholeFile(path).bytes;
-    const std::string trailerOnly = (dir / "trailer.qrx").string();
-    proj::ProjectInfo info;
-    ASSERT_TRUE(proj::ReadProjectTrailer(info, whole, false, nullptr).accepted);
-    info.dataLength = 0;
-    info.dataChecksum = 0;
-    std::vector<std::uint8_t> trailer(proj::ProjectTrailerLength(info));
-    ASSERT_GT(proj::WriteProjectTrailer(info, trailer, {}), 0);
-    ASSERT_TRUE(proj::ReadProjectTrailer(info, trailer, false, nullptr).accepted);
-    std::ofstream(trailerOnly, std::ios::binary)
-        .write(reinterpret_cast<const char*>(trailer.data()),
-               static_cast<std::streamsize>(trailer.size()));
-    EXPECT_FALSE(form::BuildProjectForm(bench, trailerOnly, &questions));
-    EXPECT_TRUE(questions.shown.empty());
 }

@@ -160,14 +160,12 @@ TEST(ShownText, OnlyWellFormedCharactersPass) {
         const char* shown;
         std::size_t length;  // characters a form line counts
     } rows[] = {
-        {"AB 12", "AB 12", 5},
-        {"\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", "\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", 3},
-        {"\xED\xA0\x80", "\\xED\\xA0\\x80", 3},                    // a surrogate
-        {"\xC0\xAF\xE0\x80\xAF", "\\xC0\\xAF\\xE0\\x80\\xAF", 5},  // overlong forms
-        {"\xF0\x8F\xBF\xBF", "\\xF0\\x8F\\xBF\\xBF", 4},           // overlong four bytes
-        {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80", 4},           // above U+10FFFF
-        {"\xF5\x80\x80\x80\xF7", "\\xF5\\x80\\x80\\x80\\xF7", 5},
-        {"\xE4\xB8", "\\xE4\\xB8", 2},  // cut short
+        {"A\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", "A\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", 4},
+        // A surrogate, overlong forms of two and four bytes, above U+10FFFF, a lead byte F5, and a
+        // sequence cut short.
+        {"\xED\xA0\x80\xC0\xAF\xF0\x8F\xBF\xBF\xF4\x90\x80\x80\xF5\x80\xE4\xB8",
+         "\\xED\\xA0\\x80\\xC0\\xAF\\xF0\\x8F\\xBF\\xBF\\xF4\\x90\\x80\\x80\\xF5\\x80\\xE4\\xB8",
+         17},
         {std::string("a\0\x1B\x7F\xFF\\", 6), "a\\x00\\x1B\\x7F\\xFF\\\\", 6},
     };
     for (const auto& row : rows) {

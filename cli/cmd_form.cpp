@@ -1,6 +1,8 @@
 // writer-cli form FILE.qrx [--text | --bmp OUT.bmp | --pdf OUT.pdf]
 #include <QGuiApplication>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,7 +23,10 @@ constexpr const char* kHelp =
     "  --text          the form text on standard output, lines ending in CR LF (default)\n"
     "  --bmp OUT.bmp   the saved picture: a black-and-white BMP\n"
     "  --pdf OUT.pdf   the printed page as a one-page PDF\n"
-    "A file the project reader refuses prints its message on standard error and exits with 1.\n";
+    "A file the project reader refuses prints its message on standard error and exits with 1,\n"
+    "as does a project without data bytes, one whose part is not supported, and an output\n"
+    "that cannot be written (a file already there is then kept as it was; a FIFO or a device\n"
+    "such as /dev/stdout is written as it is, never replaced).\n";
 
 class SilentLog : public core::MessageSink {
   public:
@@ -29,10 +34,13 @@ class SilentLog : public core::MessageSink {
     void Append(std::string_view) override {}
 };
 
-// The load's questions were answered when the file was first read; nothing more is shown.
-class SilentQuestions : public core::Questions {
+// The load's questions were answered when the file was first read; what the load reports (an
+// unsupported part) goes to standard error as it is.
+class MessagesOnly : public core::Questions {
   public:
-    void Inform(std::string_view, std::string_view) override {}
+    void Inform(std::string_view caption, std::string_view text) override {
+        cli::StderrQuestions::Show(caption, text);
+    }
     bool AskOkCancel(std::string_view, std::string_view) override { return true; }
     bool AskYesNo(std::string_view, std::string_view) override { return true; }
 };
@@ -69,26 +77,30 @@ int Run(const std::vector<std::string>& args) {
     if (content.status != proj::ReadStatus::Ok) return cli::Fail("cannot read", path);
     cli::StderrQuestions boxes;
     proj::ProjectInfo probe;
-    if (!proj::ReadProjectTrailer(probe, content.bytes, false, &boxes).accepted) return 1;
+    const auto read = proj::ReadProjectTrailer(probe, content.bytes, false, &boxes);
+    if (!read.accepted) return 1;
+    // The reader gives no data length for such a file, and so no form.
+    if (read.dataLength == 0) return cli::Fail("the project holds no data bytes", path);
 
     // The window right after saving this project: the same as after loading it.
     cli::Session session;
     SilentLog quiet;
-    SilentQuestions answers;
+    MessagesOnly answers;
     session.bench.Attach(&session.buffer, &quiet);
     const core::Outcome loaded =
         proj::LoadProgramFile(session.bench, path, session.dialogs, answers);
-    if (!loaded.passed()) {
-        return cli::Fail(loaded.why() == proj::kWhyTooLarge ? "file size is too large"
-                                                            : "the target is not supported",
-                         path);
-    }
+    if (loaded.why() == proj::kWhyTooLarge) return cli::Fail("file size is too large", path);
+    if (!loaded.passed()) return 1;  // its message is out
     const auto text = form::BuildProjectForm(session.bench, path, &boxes);
     if (!text) return 1;
 
     if (mode == "--text") {
-        std::fwrite(text->data(), 1, text->size(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        const bool whole = std::fwrite(text->data(), 1, text->size(), stdout) == text->size();
+        if (std::fflush(stdout) == 0 && whole) return 0;
+        const int error = errno;
+        std::fprintf(stderr, "writer-cli: cannot write the form to standard output: %s\n",
+                     std::strerror(error));
+        return 1;
     }
     const bool bmp = mode == "--bmp";
     const int result = DrawWithGui([&] {

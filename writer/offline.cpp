@@ -79,7 +79,8 @@ bool WriteStoppingRecord(Writer& writer, const proj::ProjectInfo& info, RecordIn
     proj::ProjectInfo stopped = info;
     stopped.maxCounter = 0;
     const std::vector<std::uint8_t> record = BuildOfflineRecord(stopped, inputs);
-    return writer.WriteInfo(record.data(), static_cast<std::uint32_t>(record.size()), true).passed();
+    return writer.WriteInfo(record.data(), static_cast<std::uint32_t>(record.size()), true)
+        .passed();
 }
 
 // Write Code and Write Info inside the open operation.
@@ -98,7 +99,8 @@ core::Outcome SendOffline(Writer& writer, std::uint32_t ispStart) {
     }
     const std::uint32_t blockLength = info.apLength + info.ispLength;
     const std::span<const std::uint8_t> block(image.data(), blockLength);
-    if (!writer.WriteCode(block.data(), blockLength, false).passed()) return core::Outcome::Failed();
+    if (!writer.WriteCode(block.data(), blockLength, false).passed())
+        return core::Outcome::Failed();
 
     RecordInputs inputs;
     inputs.apLength = info.apLength;
@@ -106,8 +108,7 @@ core::Outcome SendOffline(Writer& writer, std::uint32_t ispStart) {
     inputs.ispStart = ispStart;
     inputs.partIndex = static_cast<std::uint16_t>(bench.currentPart);
     const std::vector<std::uint8_t> record = BuildOfflineRecord(info, inputs);
-    if (writer.WriteInfo(record.data(), static_cast<std::uint32_t>(record.size()), false)
-            .passed())
+    if (writer.WriteInfo(record.data(), static_cast<std::uint32_t>(record.size()), false).passed())
         return core::Outcome::Passed();
     // The new code is in while the old record still names the old image's length: a stand-alone
     // run would program a chip that matches neither image.

@@ -122,7 +122,7 @@ std::uint32_t WriterLink::WriteTimeout() const {
 }
 
 bool WriterLink::DeadlinePassed() const {
-    return deadline && std::chrono::steady_clock::now() >= *deadline;
+    return cutShort_ || (deadline && std::chrono::steady_clock::now() >= *deadline);
 }
 
 std::uint32_t WriterLink::CallTimeout(std::uint32_t ms) const {
@@ -144,11 +144,16 @@ bool WriterLink::Write(const std::uint8_t* data, std::uint32_t length, std::uint
 
 std::uint32_t WriterLink::Read(std::uint8_t* buffer, std::uint32_t length,
                                std::uint32_t timeoutMs) {
-    PutLE32(record_->data() + kReadTimeoutOffset, CallTimeout(timeoutMs));
+    const std::uint32_t timeout = CallTimeout(timeoutMs);
+    PutLE32(record_->data() + kReadTimeoutOffset, timeout);
     unsigned int count = 0;
     api_->ReadData(record_->data(), buffer, length, &count);
     SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
-    if (count < length) outOfStep_ = true;
+    if (count < length) {
+        outOfStep_ = true;
+        // Ended by the deadline, however close to it the clock still reads.
+        if (timeout < (timeoutMs ? timeoutMs : kDefaultTimeoutMs)) cutShort_ = true;
+    }
     return std::min<std::uint32_t>(count, length);
 }
 

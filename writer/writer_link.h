@@ -92,6 +92,7 @@ class WriterLink {
     std::unique_ptr<ConnectionRecord> record_;
     bool loaderOnly_ = false;
     bool outOfStep_ = false;  // a read came back short: an answer may still be on its way
+    bool cutShort_ = false;   // a read ended at the deadline
 };
 
 }  // namespace writer

@@ -7,6 +7,7 @@
 #include "cli/command.h"
 #include "cli/json.h"
 #include "cli/session.h"
+#include "production/record_location.h"
 #include "production/store.h"
 
 namespace {
@@ -245,6 +246,7 @@ int Run(const std::vector<std::string>& args) {
         }
     }
     if (json && csv) return Usage("--json and --csv exclude each other");
+    if (const auto at = production::ParseRecordUrl(url); !at) return Usage(at.why);
     auto store = production::OpenRecord(url);
     if (!store) return Unreadable(store.why);
     return listing ? List(**store.value, filter, json, csv) : Stats(**store.value);

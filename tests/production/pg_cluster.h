@@ -1,6 +1,5 @@
-// A throwaway PostgreSQL cluster for one test program: made in a fresh folder, listening only on
-// a Unix socket there, stopped and removed when the object goes. The server refuses to run as
-// root, so under root it runs as nobody.
+// A throwaway PostgreSQL cluster for one test: made in a fresh folder by pg_cluster.sh,
+// listening only on a Unix socket there, stopped and removed when the object goes.
 #pragma once
 
 #include <memory>
@@ -25,8 +24,8 @@ class Cluster {
 
   private:
     Cluster() = default;
-    std::string bin_;
     std::string folder_;
+    bool running_ = false;
 };
 
 }  // namespace testing_pg

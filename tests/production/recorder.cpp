@@ -1,7 +1,8 @@
 // A station that records chips as fast as it can, for the tests that run several at once or
-// kill one: production_recorder URL COUNT [--sequence S] [--start N] [--fail-every K]
+// kill one: production_recorder URL COUNT [--start N] [--fail-every K]
 // [--writer NAME] [--writer-serial S] [--station S] [--time T] [--no-serial]
 // Says "taken N" once a number is taken and "recorded N" once its chip is in the record.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -22,30 +23,25 @@ int main(int argc, char** argv) {
     chip.writerName = "vwriter:/run/w1";
     chip.partName = "CV51D32";
     chip.partIndex = 51;
+    const std::pair<std::string, std::string*> kTexts[] = {{"--writer", &chip.writerName},
+                                                           {"--writer-serial", &chip.writerSerial},
+                                                           {"--station", &chip.station},
+                                                           {"--time", &chip.timeUtc}};
     for (int i = 3; i < argc; ++i) {
         const std::string a = argv[i];
+        const bool valued = i + 1 < argc;
         if (a == "--no-serial") {
             serials = false;
-            continue;
+        } else if (a == "--start" && valued) {
+            sequence.start = static_cast<std::uint32_t>(std::atol(argv[++i]));
+        } else if (a == "--fail-every" && valued) {
+            failEvery = std::atol(argv[++i]);
+        } else {
+            const auto* text = std::find_if(std::begin(kTexts), std::end(kTexts),
+                                            [&](const auto& t) { return t.first == a; });
+            if (text == std::end(kTexts) || !valued) return 2;
+            *text->second = argv[++i];
         }
-        if (i + 1 >= argc) return 2;
-        const std::string v = argv[++i];
-        if (a == "--sequence")
-            sequence.name = v;
-        else if (a == "--start")
-            sequence.start = static_cast<std::uint32_t>(std::stoul(v, nullptr, 0));
-        else if (a == "--fail-every")
-            failEvery = std::atol(v.c_str());
-        else if (a == "--writer")
-            chip.writerName = v;
-        else if (a == "--writer-serial")
-            chip.writerSerial = v;
-        else if (a == "--station")
-            chip.station = v;
-        else if (a == "--time")
-            chip.timeUtc = v;
-        else
-            return 2;
     }
     auto store = production::OpenRecord(url);
     if (!store) {

@@ -42,7 +42,8 @@ struct SerialPlan {
     // or one `occupied` names). Empty when it can.
     std::string Check(std::span<const std::uint8_t> image, std::uint32_t codeSize,
                       std::span<const ByteRange> occupied = {}) const;
-    // `image` with the field for `number` at the address, grown with 0xFF bytes to hold it.
+    // `image` with the field for `number` at the address, grown with 0xFF bytes to hold it;
+    // for a plan whose Check passed.
     std::vector<std::uint8_t> Place(std::span<const std::uint8_t> image,
                                     std::uint32_t number) const;
 };

@@ -34,7 +34,8 @@ class Store {
     // The sequence's next number, marked taken for good before it is returned: it is never
     // handed out again, whatever becomes of the chip, the program or the station. The first
     // number is `start`; each later one is the last one taken plus `step`, or `start` when
-    // that is higher: a start below numbers already taken continues after them.
+    // that is higher: a start below numbers already taken continues after them (a first
+    // number other than `start` tells the operator so).
     virtual Result<std::uint32_t> TakeSerial(const SerialSequence& sequence) = 0;
 
     // One chip in one transaction: when this passes the chip is on disk. A serial number must

@@ -28,12 +28,18 @@ constexpr auto kDeadline = std::chrono::seconds(30);
 
 // One record of its own per test: a SQLite file in a fresh folder, or a fresh PostgreSQL
 // cluster; `raw_` reaches it past the store.
-class Record : public testing::TestWithParam<bool> {
+enum class Backend { SQLite, PostgreSQL };
+void PrintTo(Backend b, std::ostream* out) {  // names the ctest entries
+    *out << (b == Backend::SQLite ? "SQLite" : "PostgreSQL");
+}
+
+class Record : public testing::TestWithParam<Backend> {
   protected:
+    bool Postgres() const { return GetParam() == Backend::PostgreSQL; }
     void SetUp() override {
-        raw_ = QSqlDatabase::addDatabase(GetParam() ? "QPSQL" : "QSQLITE", "raw");
+        raw_ = QSqlDatabase::addDatabase(Postgres() ? "QPSQL" : "QSQLITE", "raw");
         url_ = folder_.path().toStdString() + "/production.db";
-        if (GetParam()) {
+        if (Postgres()) {
             if (!testing_pg::Cluster::Installed())
                 GTEST_SKIP() << "no PostgreSQL server in /usr/lib/postgresql (scripts/setup)";
             std::string why;
@@ -43,7 +49,7 @@ class Record : public testing::TestWithParam<bool> {
             raw_.setHostName(QString::fromStdString(cluster_->Folder()));
             raw_.setUserName("writer");
         }
-        raw_.setDatabaseName(GetParam() ? QString("postgres") : QString::fromStdString(url_));
+        raw_.setDatabaseName(Postgres() ? QString("postgres") : QString::fromStdString(url_));
         ASSERT_TRUE(raw_.open());
     }
     void TearDown() override {
@@ -80,9 +86,7 @@ class Record : public testing::TestWithParam<bool> {
     QSqlDatabase raw_;
 };
 
-INSTANTIATE_TEST_SUITE_P(Backends, Record, testing::Values(false, true), [](const auto& backend) {
-    return backend.param ? "PostgreSQL" : "SQLite";
-});
+INSTANTIATE_TEST_SUITE_P(Backends, Record, testing::Values(Backend::SQLite, Backend::PostgreSQL));
 
 ChipRecord Chip(std::string time, std::string writer, Ending result) {
     ChipRecord c;
@@ -216,7 +220,7 @@ TEST_P(Record, AStationKilledWhileRecordingLosesNoChipAndNoNumber) {
     read();
     ASSERT_GE(recorded.size(), 40u) << recorder->readAllStandardError().toStdString();
 
-    if (!GetParam()) {
+    if (!Postgres()) {
         EXPECT_EQ(Sql("PRAGMA integrity_check"), "ok");
     }
     auto store = Open();

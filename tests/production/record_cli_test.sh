@@ -11,7 +11,7 @@ db=$work/line.db
 evil=$'=HYPERLINK("x"),\n\e[31m'
 record() { "$bin/production_recorder" "$db" "$@" --station st >/dev/null; }
 record 3 --time 2024-05-01T08:00:00.000Z --writer w1 --fail-every 3
-record 1 --time 2024-05-02T10:00:00.000Z --writer "$evil" --writer-serial 'SN 7'
+record 1 --time 2024-05-02T10:00:00.000Z --writer "$evil" --writer-serial $'SN\n7'
 record 1 --time 2024-05-02T11:00:00.000Z --writer w1 --no-serial
 list() { "$bin/writer-cli" record list --record "$db" "$@"; }
 
@@ -32,14 +32,14 @@ ids "4 5 " --since 2024-05-02
 ids "5 " --since 2024-05-02T10:00:00.001Z
 ids "2 " --serial 2
 ids "3 " --serial 0x3 --writer w1
-ids "4 " --writer "SN 7"
+ids "4 " --writer $'SN\n7'
 ids "" --writer nobody
 
 list --json | python3 -c '
 import json, sys
 chips = json.load(sys.stdin)
 assert [c["serial"] for c in chips] == [1, 2, 3, 4, None], chips
-assert chips[3]["writer"] == "=HYPERLINK(\"x\"),\n\x1b[31m" and chips[3]["writerSerial"] == "SN 7"
+assert chips[3]["writer"] == "=HYPERLINK(\"x\"),\n\x1b[31m" and chips[3]["writerSerial"] == "SN\n7"
 assert chips[2]["steps"][1] == {"name": "Verify", "result": "failed", "elapsedMs": 300}
 ' || fail "JSON listing: $(list --json)"
 
@@ -47,7 +47,7 @@ list --csv | python3 -c '
 import csv, sys
 rows = list(csv.reader(sys.stdin))
 assert len(rows) == 6 and rows[0][3] == "writer" and rows[0][11] == "serial", rows
-assert rows[4][3] == "'"'"'=HYPERLINK(\"x\"),\n\x1b[31m", rows[4]
+assert rows[4][3] == "'"'"'=HYPERLINK(\"x\"),\n\x1b[31m" and rows[4][4] == "SN\n7", rows[4]
 assert rows[5][11] == "" and rows[3][12] == "failed", rows
 ' || fail "CSV listing: $(list --csv)"
 

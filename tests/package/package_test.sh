@@ -107,7 +107,11 @@ writer_pid=$!
 quadrel=$root/$private/libquadrel.so
 for _ in $(seq 1 600); do
     if grep -qF "$quadrel" "/proc/$writer_pid/maps" 2>/dev/null; then break; fi
-    kill -0 "$writer_pid" 2>/dev/null || { cat "$work/writer.log"; fail "writer ended at start-up"; }
+    kill -0 "$writer_pid" 2>/dev/null || {
+        wait "$writer_pid" && status=0 || status=$?
+        cat "$work/writer.log" >&2 || ls -la "$work" >&2 || true
+        fail "writer ended at start-up with status $status"
+    }
     sleep 0.1
 done
 grep -qF "$quadrel" "/proc/$writer_pid/maps" || fail "writer did not load $quadrel"

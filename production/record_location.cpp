@@ -84,12 +84,13 @@ std::string RecordLocation::Where() const {
         case Kind::kPostgres:
             break;
     }
+    const bool socket = !host.empty() && host.front() == '/';
     std::string where = "postgresql://";
-    if (!user.empty()) where += user + "@";
-    if (host.empty() || host.front() != '/') where += host;
-    if (port >= 0) where += ":" + std::to_string(port);
-    where += "/" + database;
-    if (!host.empty() && host.front() == '/') where += "?host=" + host;
+    if (!user.empty()) where.append(user).append("@");
+    if (!socket) where.append(host);
+    if (port >= 0) where.append(":").append(std::to_string(port));
+    where.append("/").append(database);
+    if (socket) where.append("?host=").append(host);
     return where;
 }
 

@@ -38,7 +38,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = cv51-writer ] || fail "package name is '$(field Package)'"
 [ "$(field Version)" = "$version-1" ] || fail "version is '$(field Version)', project is $version"
 [ -n "$(field Maintainer)" ] || fail "no maintainer"
-for dep in libqt6widgets6 libhidapi-hidraw0 libc6; do
+for dep in libqt6widgets6 libhidapi-hidraw0 libc6 libqt6sql6-sqlite; do
     field Depends | grep -q "$dep" || fail "Depends lacks $dep: $(field Depends)"
 done
 

@@ -1,14 +1,15 @@
 // writer-cli form FILE.qrx [--text | --bmp OUT.bmp | --pdf OUT.pdf]
-#include <QGuiApplication>
+#include <cerrno>
 #include <cstdio>
-#include <functional>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "cli/command.h"
 #include "cli/session.h"
-#include "form/form_outputs.h"
+#include "form/draw_module.h"
 #include "form/project_form.h"
+#include "platform/library_loader.h"
 #include "project/file_io.h"
 #include "project/qrx_file.h"
 
@@ -21,7 +22,10 @@ constexpr const char* kHelp =
     "  --text          the form text on standard output, lines ending in CR LF (default)\n"
     "  --bmp OUT.bmp   the saved picture: a black-and-white BMP\n"
     "  --pdf OUT.pdf   the printed page as a one-page PDF\n"
-    "A file the project reader refuses prints its message on standard error and exits with 1.\n";
+    "A file the project reader refuses prints its message on standard error and exits with 1,\n"
+    "as does a project without data bytes, one whose part is not supported, and an output\n"
+    "that cannot be written (a file already there is then kept as it was; a FIFO or a device\n"
+    "such as /dev/stdout is written as it is, never replaced).\n";
 
 class SilentLog : public core::MessageSink {
   public:
@@ -29,23 +33,31 @@ class SilentLog : public core::MessageSink {
     void Append(std::string_view) override {}
 };
 
-// The load's questions were answered when the file was first read; nothing more is shown.
-class SilentQuestions : public core::Questions {
+// The load's questions were answered when the file was first read; what the load reports (an
+// unsupported part) goes to standard error as it is.
+class MessagesOnly : public core::Questions {
   public:
-    void Inform(std::string_view, std::string_view) override {}
+    void Inform(std::string_view caption, std::string_view text) override {
+        cli::StderrQuestions::Show(caption, text);
+    }
     bool AskOkCancel(std::string_view, std::string_view) override { return true; }
     bool AskYesNo(std::string_view, std::string_view) override { return true; }
 };
 
-// Fonts and painting need a GUI application; without a display it runs off-screen.
-int DrawWithGui(const std::function<bool()>& draw) {
-    if (QGuiApplication::instance() != nullptr) return draw() ? 0 : 1;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static char name[] = "writer-cli";
-    static char* argv[] = {name, nullptr};
-    int argc = 1;
-    QGuiApplication application(argc, argv);
-    return draw() ? 0 : 1;
+// The drawing library, loaded from the program's folder on first use and kept.
+form::DrawFunction DrawFunction() {
+    static form::DrawFunction draw = [] {
+        std::string error;
+        void* library = platform::LoadProgramLibrary(form::kDrawLibrary, &error);
+        if (library == nullptr) {
+            std::fprintf(stderr, "writer-cli: cannot load %s: %s\n", form::kDrawLibrary,
+                         error.c_str());
+            return form::DrawFunction{};
+        }
+        return reinterpret_cast<form::DrawFunction>(
+            platform::LibrarySymbol(library, form::kDrawSymbol));
+    }();
+    return draw;
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -69,31 +81,36 @@ int Run(const std::vector<std::string>& args) {
     if (content.status != proj::ReadStatus::Ok) return cli::Fail("cannot read", path);
     cli::StderrQuestions boxes;
     proj::ProjectInfo probe;
-    if (!proj::ReadProjectTrailer(probe, content.bytes, false, &boxes).accepted) return 1;
+    const auto read = proj::ReadProjectTrailer(probe, content.bytes, false, &boxes);
+    if (!read.accepted) return 1;
+    // The reader gives no data length for such a file, and so no form.
+    if (read.dataLength == 0) return cli::Fail("the project holds no data bytes", path);
 
     // The window right after saving this project: the same as after loading it.
     cli::Session session;
     SilentLog quiet;
-    SilentQuestions answers;
+    MessagesOnly answers;
     session.bench.Attach(&session.buffer, &quiet);
     const int loaded = proj::LoadProgramFile(session.bench, path, session.dialogs, answers);
-    if (loaded != proj::kLoadOk) {
-        return cli::Fail(loaded == proj::kLoadTooLarge ? "file size is too large"
-                                                       : "the target is not supported",
-                         path);
-    }
+    if (loaded == proj::kLoadTooLarge) return cli::Fail("file size is too large", path);
+    if (loaded != proj::kLoadOk) return 1;  // its message is out
     const auto text = form::BuildProjectForm(session.bench, path, &boxes);
     if (!text) return 1;
 
     if (mode == "--text") {
-        std::fwrite(text->data(), 1, text->size(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        const bool whole = std::fwrite(text->data(), 1, text->size(), stdout) == text->size();
+        if (std::fflush(stdout) == 0 && whole) return 0;
+        const int error = errno;
+        std::fprintf(stderr, "writer-cli: cannot write the form to standard output: %s\n",
+                     std::strerror(error));
+        return 1;
     }
-    const bool bmp = mode == "--bmp";
-    const int result = DrawWithGui([&] {
-        return bmp ? form::SaveFormPicture(output, *text) : form::PrintFormPdf(output, *text);
-    });
-    return result == 0 ? 0 : cli::Fail("cannot write", output);
+    const form::DrawFunction draw = DrawFunction();
+    if (draw == nullptr) return 1;
+    const int kind = mode == "--bmp" ? form::kDrawPicture : form::kDrawPdfPage;
+    return draw(text->data(), text->size(), kind, output.c_str())
+               ? 0
+               : cli::Fail("cannot write", output);
 }
 
 const cli::Register kRegister{

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/part_database.h"
 #include "cli/command.h"
 #include "cli/console_host.h"
 #include "cli/json.h"
 #include "cli/session.h"
+#include "cli/step_values.h"
 #include "cli/upgrade_path.h"
+#include "core/utf8.h"
 #include "writer/offline.h"
-#include "writer/offline_config.h"
 
 namespace {
 
@@ -26,13 +26,16 @@ constexpr const char* kHelp =
     "       writer-cli offline info [--json] [--upgrade ask|yes|no]\n\n"
     "download: prepares the writer for stand-alone programming as the Off-Line Mode dialog's\n"
     "  Download does: Write Code of the code buffer, then Write Info of the off-line record.\n"
-    "  The steps apply in the order given, as in 'writer-cli project build'. Values beyond the\n"
-    "  dialog's limits (MaxCounter above 65535, a serial string above 12 bytes, a start address\n"
-    "  above the code size less 16) are refused with status 2 before anything is sent.\n"
+    "  The steps apply in the order given, as in 'writer-cli project build'. A value that is\n"
+    "  not a number, or beyond the dialog's limits (MaxCounter above 65535, a serial string\n"
+    "  above 12 bytes, a start address above the code size less 16), is refused with status 2\n"
+    "  before anything is sent; a project's own start address above the limit is corrected to\n"
+    "  it, as the dialog does. AP or ISP bytes beyond the part's code space are never sent.\n"
     "info: reads the writer's information block as Read Info does, switches to the part it was\n"
     "  made for, and prints every field of the Information dialog, then the 24 option rows.\n"
     "  With --json the fields come as one JSON object on standard output (keys are the labels\n"
-    "  and \"options\") and the message log goes to standard error.\n"
+    "  and \"options\") and the message log goes to standard error. Bytes that are not UTF-8\n"
+    "  text, and control characters, show as \\xHH, and a backslash as \\\\.\n"
     "Standard output carries the message log, one line per log line.\n"
     "Exit status: 0 passed, 1 a command failed or no writer answered, 2 bad arguments.\n";
 
@@ -68,91 +71,35 @@ class OfflineHost : public cli::ConsoleHost {
     }
 };
 
-// The limits of the Off-Line Mode dialog for the steps that set its fields; an empty text when
-// the value is within them. Syntax errors are left to ApplyStep.
-std::string OutOfLimits(const cli::Session& session, const std::string& step,
-                        const std::string& value, bool partKnown = true) {
-    if (step == "--max-counter") {
-        const auto n = cli::ParseNumberArg(value);
-        if (n && *n > writer::offline::kMaxCounterLimit)
-            return "--max-counter " + value + " is above 65535";
-    } else if (step == "--serial-string") {
-        if (value.size() > proj::kSerialStringLength)
-            return "--serial-string '" + value + "' is longer than 12 bytes";
-    } else if (step == "--serial-address" && partKnown) {
-        const auto n = cli::ParseHexArg(value);
-        const std::uint32_t limit = writer::offline::StartAddressLimit(session.bench.CodeSize());
-        if (n && *n > limit) {
-            return "--serial-address " + value + " is above " + writer::offline::Hex8(limit) +
-                   ", the part's code size less 16";
-        }
-    } else if (step == "--serial-enable" || step == "--auto-increment") {
-        const auto n = cli::ParseNumberArg(value);
-        if (!n || *n > 1) return step + " takes 0 or 1";
-    } else if (step == "--serial-number") {
-        const auto n = cli::ParseHexArg(value);
-        if (!n) return "--serial-number " + value + " is not a hexadecimal number of 8 digits";
-    } else if (step == "--auto") {
-        const auto n = cli::ParseNumberArg(value);
-        if (!n || *n > 0xFF) return "--auto " + value + " is not a mask from 0 to 0xFF";
-    }
-    return {};
-}
-
+// Texts from the writer are 8-bit and may be anything (0xFF from an erased writer): both outputs
+// show them through the one strict reading, bytes that are not text as escapes.
 std::string InfoText(const writer::InfoReadout& readout) {
     std::string out;
     for (const writer::InfoField& field : writer::InfoFields()) {
         out += field.english;
         out += ": ";
-        out += readout.*field.text;
+        out += core::EscapedUtf8(readout.*field.text);
         out += '\n';
     }
     out += "Options:\n";
     for (const auto& row : readout.options) {
         out += row.ticked ? "  [x] " : "  [ ] ";
-        out += row.name;
+        out += core::EscapedUtf8(row.name);
         out += '\n';
     }
     return out;
 }
 
-// Texts from the writer are 8-bit; JSON wants UTF-8. Valid UTF-8 stays, anything else is read
-// byte by byte as Latin-1.
-std::string JsonText(const std::string& text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    bool valid = true;
-    for (std::size_t i = 0; i < text.size() && valid;) {
-        const std::size_t len = p[i] < 0x80             ? 1
-                                : (p[i] & 0xE0) == 0xC0 ? 2
-                                : (p[i] & 0xF0) == 0xE0 ? 3
-                                : (p[i] & 0xF8) == 0xF0 ? 4
-                                                        : 0;
-        valid = len > 0 && i + len <= text.size() && !(len == 2 && p[i] < 0xC2);
-        for (std::size_t k = 1; valid && k < len; ++k) valid = (p[i + k] & 0xC0) == 0x80;
-        i += len;
-    }
-    if (valid) return cli::JsonString(text);
-    std::string latin;
-    for (const unsigned char c : text) {
-        if (c < 0x80) {
-            latin += static_cast<char>(c);
-        } else {
-            latin += static_cast<char>(0xC0 | (c >> 6));
-            latin += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return cli::JsonString(latin);
-}
-
 std::string InfoJson(const writer::InfoReadout& readout) {
     std::string out = "{";
     for (const writer::InfoField& field : writer::InfoFields()) {
-        out += cli::JsonString(field.english) + ": " + JsonText(readout.*field.text) + ", ";
+        out += cli::JsonString(field.english) + ": " +
+               cli::JsonString(core::EscapedUtf8(readout.*field.text)) + ", ";
     }
     out += "\"options\": [";
     for (std::size_t i = 0; i < readout.options.size(); ++i) {
         if (i > 0) out += ", ";
-        out += "{\"name\": " + JsonText(readout.options[i].name) +
+        out += "{\"name\": " + cli::JsonString(core::EscapedUtf8(readout.options[i].name)) +
                ", \"ticked\": " + (readout.options[i].ticked ? "true" : "false") + "}";
     }
     return out + "]}\n";
@@ -197,12 +144,12 @@ int Run(const std::vector<std::string>& args) {
     }
     if (part && !project.empty()) return Usage("--part and --project exclude each other");
 
-    cli::Session session;
-    // Values that do not depend on the part are refused before the writer is asked anything.
+    // Every value is checked before the writer is asked anything.
     for (const std::size_t at : steps) {
-        const std::string why = OutOfLimits(session, args[at], args[at + 1], false);
+        const std::string why = cli::StepValueProblem(args[at], args[at + 1]);
         if (!why.empty()) return Refuse(why);
     }
+    cli::Session session;
     StderrLog stderrLog;
     core::MessageSink& log = json ? static_cast<core::MessageSink&>(stderrLog) : session.log;
     session.bench.Attach(&session.buffer, &log);
@@ -214,24 +161,31 @@ int Run(const std::vector<std::string>& args) {
     cli::UpgradePath upgradePath(writer);  // the firmware check may upgrade through dfu
 
     if (cli::OpenPartAndProject(session, writer, part, project) != 0) return 1;
-    // Every value is checked before the first step runs, and again when it is applied, since a
-    // project loaded by --load may change the part and with it the start address limit.
+    // The start address limit is the part's; a project loaded by --load may change the part, so
+    // it is checked again when the step is applied.
     for (const std::size_t at : steps) {
-        const std::string why = OutOfLimits(session, args[at], args[at + 1]);
+        if (args[at] != "--serial-address") continue;
+        const std::string why = cli::StartAddressProblem(session.bench, args[at + 1]);
         if (!why.empty()) return Refuse(why);
     }
     for (const std::size_t at : steps) {
-        const std::string why = OutOfLimits(session, args[at], args[at + 1]);
-        if (!why.empty()) return Refuse(why);
+        if (args[at] == "--serial-address") {
+            const std::string why = cli::StartAddressProblem(session.bench, args[at + 1]);
+            if (!why.empty()) return Refuse(why);
+        }
         if (cli::ApplyStep(session, args, at) != 0) return 1;
     }
+    if (download) cli::CorrectStartAddress(session.bench);
 
     bool ok = false;
+    std::string why;
     if (download) {
         const model::Workbench& bench = session.bench;
         const bool empty = bench.IsBufferEmpty();
         const bool nothing = std::uint64_t{bench.info.apLength} + bench.info.ispLength == 0;
-        ok = writer::DownloadOffline(writer);
+        const core::Outcome outcome = writer::DownloadOffline(writer);
+        ok = outcome.passed();
+        why = outcome.why();
         if (empty) {
             // The log's line has no line break of its own.
             std::fputc('\n', stdout);
@@ -258,6 +212,7 @@ int Run(const std::vector<std::string>& args) {
             stderr);
         return 1;
     }
+    if (!ok && !why.empty()) std::fprintf(stderr, "writer-cli: %s\n", why.c_str());
     return ok ? 0 : 1;
 }
 

@@ -8,6 +8,7 @@
 #include "cli/command.h"
 #include "cli/json.h"
 #include "cli/session.h"
+#include "cli/step_values.h"
 #include "project/file_io.h"
 #include "project/qrx_file.h"
 
@@ -19,7 +20,10 @@ constexpr const char* kHelp =
     "show: reads the project's trailer (without questions) and prints every field of the\n"
     "  project record; a refused file exits with status 2.\n"
     "build: selects the part, applies the steps in the order given, and saves the project as\n"
-    "  Save *.QRX does. A failing step prints its log lines, writes nothing and exits with 1.\n"
+    "  Save *.QRX does. A failing step prints its log lines, writes nothing and exits with 1;\n"
+    "  a value that is not a number or is beyond the Off-Line Mode dialog's limits exits with 2\n"
+    "  before anything runs. A project's own serial start address above the part's limit is\n"
+    "  corrected to it, as the dialog does.\n"
     "  steps: --load FILE            load as \"AP (Code)\"\n"
     "         --load-at HEXADDR FILE load as \"IAP (Data)\" at that address\n"
     "         --isp builtin | --isp FILE\n"
@@ -223,12 +227,21 @@ int Build(const std::vector<std::string>& args) {
         std::fputs(kHelp, stderr);
         return 2;
     }
+    for (const std::size_t at : steps) {
+        const std::string why = cli::StepValueProblem(args[at], args[at + 1]);
+        if (!why.empty()) return cli::UsageError(kHelp, why);
+    }
     cli::Session session;
     session.dialogs.output = output;
     if (session.SelectPart(*part) != 0) return 1;
     for (const std::size_t at : steps) {
+        if (args[at] == "--serial-address") {
+            const std::string why = cli::StartAddressProblem(session.bench, args[at + 1]);
+            if (!why.empty()) return cli::UsageError(kHelp, why);
+        }
         if (cli::ApplyStep(session, args, at) != 0) return 1;
     }
+    cli::CorrectStartAddress(session.bench);
     return proj::SaveProjectButton(session.bench, session.dialogs, proj::CurrentSaveEntropy()) ? 0
                                                                                                : 1;
 }

@@ -17,8 +17,9 @@ constexpr const char* kHelp =
     "Brings the writer TUNNIX_DEVICE names to the firmware carried for a part: each image the\n"
     "writer does not run is upgraded, as before an operation in the window, without asking.\n"
     "--part selects the part by index; without it, the part the window would open on for the\n"
-    "  attached writer's family.\n"
-    "--force upgrades the part's loader image through dfu whatever the writer reports.\n"
+    "  attached writer's family (family 0 when the writer gives none).\n"
+    "--force upgrades the part's loader image through dfu whatever the writer reports; it is\n"
+    "  what brings back a writer left in its loader by an upgrade that did not finish.\n"
     "Standard output carries the message log; on a terminal, standard error shows the progress.\n"
     "Exit status: 0 the writer runs the part's firmware, 1 it does not (or no writer answered),\n"
     "2 bad arguments.\n";
@@ -55,11 +56,13 @@ int Run(const std::vector<std::string>& args) {
         if (session.SelectPart(*part) != 0) return 1;
     } else {
         const auto family = writer.ProbeFamily();
-        if (!family) {
-            std::fputs("writer-cli: no writer answered\n", stderr);
+        if (!family && !force) {
+            std::fprintf(stderr, "writer-cli: %s\n", cli::NoWriterReason(std::nullopt).c_str());
             return 1;
         }
-        session.bench.RestorePart(-1, *family);
+        // A writer that gives no family (one in its loader) is forced to family 0's image, as
+        // the window's forced upgrade at opening does.
+        session.bench.RestorePart(-1, family.value_or(0));
     }
     return cli::UpgradeWriter(writer, force);
 }

@@ -190,9 +190,11 @@ int ApplyStep(Session& s, const std::vector<std::string>& args, std::size_t at) 
         return 0;
     }
     if (step == "--serial-string") {
+        // Never cut: a character cut in half would be stored.
+        if (value.size() > bench.info.serialString.size())
+            return Fail("longer than 12 bytes", step + " " + value);
         bench.info.serialString.fill(' ');
-        std::copy_n(value.begin(), std::min(value.size(), bench.info.serialString.size()),
-                    bench.info.serialString.begin());
+        std::copy(value.begin(), value.end(), bench.info.serialString.begin());
         return 0;
     }
     const bool hex = step == "--serial-address" || step == "--serial-number";

@@ -81,10 +81,24 @@ bool WriterFirmwareCurrent(writer::Writer& writer) {
                         commandFamily, reply.data() + 3);
 }
 
+std::string NoWriterReason(std::optional<int> partIndex) {
+    if (!writer::WriterLink::IsWriterEnumerated()) return "no writer answered";
+    return "a writer is attached but its application does not answer: it sits in its loader "
+           "(a firmware upgrade left undone); 'writer-cli upgrade --part " +
+           (partIndex ? std::to_string(*partIndex) : std::string("INDEX")) +
+           " --force' brings it back";
+}
+
 int UpgradeWriter(writer::Writer& writer, bool force) {
     UpgradePath path(writer);
+    const int part = writer.bench().currentPart;
     bool ok = false;
     if (!force) {
+        if (!writer.link().Connect()) {
+            std::fprintf(stderr, "writer-cli: %s\n", NoWriterReason(part).c_str());
+            return 1;
+        }
+        writer.link().Disconnect();
         ok = writer.CheckFirmware();
     } else {
         const auto family =
@@ -106,7 +120,17 @@ int UpgradeWriter(writer::Writer& writer, bool force) {
         }
     }
     writer.log().Clear();  // ends the result line on the terminal
-    if (!ok) return 1;
+    if (!ok) {
+        // A failed loader image leaves the writer in its loader, where only --force reaches it.
+        std::string why = "the writer was not brought to the part's firmware";
+        if (!force && !writer.link().Connect()) {
+            why += "; " + NoWriterReason(part);
+        } else {
+            writer.link().Disconnect();
+        }
+        std::fprintf(stderr, "writer-cli: %s\n", why.c_str());
+        return 1;
+    }
     if (!WriterFirmwareCurrent(writer)) {
         std::fputs("writer-cli: the writer does not run the part's firmware\n", stderr);
         return 1;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "writer/dfu_upgrade.h"
 #include "writer/writer.h"
@@ -39,9 +41,13 @@ class UpgradePath {
 // no writer answers.
 bool WriterFirmwareCurrent(writer::Writer& writer);
 
+// Why the writer's application did not answer: none is attached, or one is attached that sits
+// in its loader, which the forced upgrade (for `partIndex` when known) brings back.
+std::string NoWriterReason(std::optional<int> partIndex);
+
 // Brings the writer to the selected part's firmware: the firmware check with every question
 // answered yes, or with `force` the part's DFU image whatever the writer reports. 0 when the
-// writer ends on current firmware, else 1.
+// writer ends on current firmware, else 1 with the reason on standard error.
 int UpgradeWriter(writer::Writer& writer, bool force);
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/device/device_watch.h"
 #include "platform/device/writer_ids.h"
 #include "tunnix/link.h"
 #include "tunnix/socket_hello.h"
@@ -18,10 +19,11 @@ namespace {
 
 constexpr int kNothingToShow = 255;
 constexpr int kReplyTimeoutMs = 5000;
-// How long the loader may take to come up after the restart before a download gives up.
-constexpr int kAppearTimeoutMs = 5000;
 
 std::atomic<int> gProgress{0};
+// How long a download waits for the loader to come up: the program's wait for the writer,
+// chosen the same way when the restart is asked for.
+std::atomic<std::uint32_t> gLoaderWaitMs{devwatch::kUpgradeWaitNewMs};
 std::atomic<std::uint32_t> gVid{writer_ids::WRITER_VID};
 std::atomic<std::uint32_t> gPid{writer_ids::WRITER_PID};
 
@@ -60,6 +62,7 @@ bool Request(tnx::Link& link, const std::uint8_t* bytes, std::size_t length) {
 
 DFU_EXPORT int DFU_Reset_To_ISP(unsigned int vid, unsigned int pid) {
     gProgress = kNothingToShow;
+    gLoaderWaitMs = devwatch::UpgradeWaitMs();
     if (vid > 0xFFFF || pid > 0xFFFF) return 1;
     gVid = vid;
     gPid = pid;
@@ -89,7 +92,7 @@ DFU_EXPORT int DFU_Download(const unsigned char* image, unsigned int /*zero*/, u
         gProgress = 0;  // nothing will be sent: let a waiting UI move on
         return 0;
     }
-    auto link = OpenLoader(kAppearTimeoutMs);
+    auto link = OpenLoader(static_cast<int>(gLoaderWaitMs.load()));
     gProgress = 0;
     if (!link) return 0;
     std::uint8_t header[9] = {'D'};

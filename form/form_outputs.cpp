@@ -1,5 +1,6 @@
 #include "form/form_outputs.h"
 
+#include <QBuffer>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPageLayout>
@@ -65,15 +66,30 @@ bool PrintFormPage(QPaintDevice& device, std::string_view text) {
     return painter.end();
 }
 
+std::vector<std::uint8_t> RenderFormPdf(std::string_view text) {
+    QBuffer document;
+    document.open(QIODevice::WriteOnly);
+    bool painted = false;
+    {
+        QPdfWriter pdf(&document);
+        pdf.setTitle(QString::fromLatin1(kPrintDocumentName));
+        pdf.setCreator(QStringLiteral("writer"));
+        pdf.setResolution(kPdfResolution);
+        // The printable area of a usual printer starts about a quarter inch inside the sheet.
+        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(6.35, 6.35, 6.35, 6.35), QPageLayout::Millimeter));
+        painted = PrintFormPage(pdf, text);
+    }
+    if (!painted) return {};
+    const QByteArray& bytes = document.data();
+    return {bytes.begin(), bytes.end()};
+}
+
 bool PrintFormPdf(const std::string& path, std::string_view text) {
-    QPdfWriter pdf(QString::fromStdString(path));
-    pdf.setTitle(QString::fromLatin1(kPrintDocumentName));
-    pdf.setCreator(QStringLiteral("writer"));
-    pdf.setResolution(kPdfResolution);
-    // The printable area of a usual printer starts about a quarter inch inside the sheet.
-    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                  QMarginsF(6.35, 6.35, 6.35, 6.35), QPageLayout::Millimeter));
-    return PrintFormPage(pdf, text);
+    // Drawn whole in memory first, so a file is only ever replaced by a complete document.
+    const auto bytes = RenderFormPdf(text);
+    if (bytes.empty()) return false;
+    return proj::WriteFileReplacing(path, {std::span<const std::uint8_t>(bytes)}, false);
 }
 
 }  // namespace form

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "form/mono_bmp.h"
 
@@ -21,7 +22,10 @@ bool SaveFormPicture(const std::string& path, std::string_view text);
 // the device cannot be painted on.
 bool PrintFormPage(QPaintDevice& device, std::string_view text);
 
-// The printed page as a one-page PDF document titled "QRX"; false when it cannot be written.
+// The printed page as a one-page PDF document titled "QRX"; empty when it cannot be drawn.
+std::vector<std::uint8_t> RenderFormPdf(std::string_view text);
+// That document written over `path` as the picture is; false when it cannot be written, and
+// a file already there is then left as it was.
 bool PrintFormPdf(const std::string& path, std::string_view text);
 
 inline constexpr const char* kPrintDocumentName = "QRX";

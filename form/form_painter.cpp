@@ -3,8 +3,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
-#include <QStringDecoder>
 
+#include "core/utf8.h"
 #include "form/form_grid.h"
 
 namespace form {
@@ -36,11 +36,10 @@ void DrawFormGrid(QPainter& painter, int c, int h) {
 }
 
 QString FormLineText(std::string_view line) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QByteArray bytes(line.data(), static_cast<qsizetype>(line.size()));
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError()) text = QString::fromLatin1(bytes);
-    return text;
+    // The same reading the template's padding counts characters by.
+    const auto size = static_cast<qsizetype>(line.size());
+    return core::IsUtf8(line) ? QString::fromUtf8(line.data(), size)
+                              : QString::fromLatin1(line.data(), size);
 }
 
 namespace {

@@ -71,12 +71,12 @@ std::string CustomIdText(const model::Workbench& bench) {
 
 std::string StringIdText(const model::Workbench& bench) {
     if (bench.info.customFlag != 1) return kReserved;
-    // The text ends at its first zero byte; erased bytes (0xFF) and other unprintable bytes end
-    // it too, so a part without a String ID shows an empty one rather than 32 garbage characters.
+    // The text ends at its first zero byte, or at an erased one (0xFF), so a part without a
+    // String ID shows an empty one; every other byte is text.
     std::string text;
     for (std::size_t i = 0; i < kStringIdLength; ++i) {
         const auto b = bench.info.optionBytes[kStringIdFirst + i];
-        if (b < 0x20 || b > 0x7E) break;
+        if (b == 0x00 || b == 0xFF) break;
         text += static_cast<char>(b);
     }
     return text;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "catalogue/lookup.h"
+#include "core/utf8.h"
 
 namespace form {
 
@@ -42,10 +43,12 @@ std::string FillTemplate(std::string_view format, std::span<const std::string> v
             out += ch;  // not a string conversion: the text stays
             continue;
         }
-        const std::string empty;
-        const std::string& value = next < values.size() ? values[next] : empty;
+        std::string_view value = next < values.size() ? std::string_view(values[next]) : "";
         ++next;
-        const std::size_t fill = value.size() < width ? width - value.size() : 0;
+        // A string conversion ends at a NUL, and pads by the characters the line shows.
+        value = value.substr(0, value.find('\0'));
+        const std::size_t shown = core::ShownLength(value);
+        const std::size_t fill = shown < width ? width - shown : 0;
         if (!left) out.append(fill, ' ');
         out += value;
         if (left) out.append(fill, ' ');

@@ -20,8 +20,10 @@ using FormSlots = std::array<std::string, kSlotCount>;
 std::string_view FormTemplate();
 
 // Fills the "%s" conversions of `format` (with an optional '-' and a width) with `values` in
-// order. A value longer than its width is printed whole. "%%" gives '%'; any other '%' stays
-// as it is, and conversions beyond the values print as empty strings.
+// order. A value ends at its first NUL; it is padded to its width by the characters it shows
+// (UTF-8 characters, or bytes when it is not UTF-8), and one longer than its width is printed
+// whole. "%%" gives '%'; any other '%' stays as it is, and conversions beyond the values print
+// as empty strings.
 std::string FillTemplate(std::string_view format, std::span<const std::string> values);
 
 }  // namespace form

@@ -14,7 +14,8 @@ std::optional<std::string> BuildProjectForm(model::Workbench& bench, const std::
     if (content.status != proj::ReadStatus::Ok) return std::nullopt;
     proj::ProjectInfo file;
     const auto read = proj::ReadProjectTrailer(file, content.bytes, false, questions);
-    if (!read.accepted) return std::nullopt;
+    // No data bytes is a failed read too (it returns 0), with no message of its own.
+    if (!read.accepted || read.dataLength == 0) return std::nullopt;
     const auto slots = ComputeFormSlots(bench, file, path);
     return FillTemplate(FormTemplate(), slots);
 }

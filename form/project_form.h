@@ -14,8 +14,9 @@ class Workbench;
 
 namespace form {
 
-// None when the file cannot be opened or the reader rejects it; the reader has then shown its
-// message through `questions` (when given). Changes the window's IAP Space selection.
+// None when the file cannot be opened, the reader rejects it (it has then shown its message
+// through `questions`, when given) or the file holds no data bytes. Changes the window's IAP
+// Space selection.
 std::optional<std::string> BuildProjectForm(model::Workbench& bench, const std::string& path,
                                             core::Questions* questions);
 

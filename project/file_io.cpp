@@ -67,6 +67,16 @@ FileContent ReadWholeFile(const std::string& path, std::uint64_t maxBytes) {
 
 bool WriteFileReplacing(const std::string& path,
                         std::initializer_list<std::span<const std::uint8_t>> pieces, bool durable) {
+    // A FIFO, a terminal or a device node is written as it is: renaming a file over it would
+    // destroy it and leave a plain file in its place.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return false;
+        bool ok = true;
+        for (const auto& piece : pieces) ok = ok && WriteAll(fd, piece.data(), piece.size());
+        return (::close(fd) == 0) && ok;
+    }
     // Through a symbolic link the file it points to is replaced, not the link.
     std::string target = path;
     std::error_code ec;

@@ -24,7 +24,9 @@ FileContent ReadWholeFile(const std::string& path, std::uint64_t maxBytes = kMax
 // Writes the pieces one after another into a temporary file beside `path` and renames it over
 // `path` only when everything was written and flushed; on any failure the old file stays as it
 // was and false is returned. A file that is there but may not be written is refused as well.
-// A new file gets the usual permissions; a replaced one keeps its own.
+// A new file gets the usual permissions; a replaced one keeps its own. A symbolic link stays and
+// the file it points to is replaced. A target that is there but not a regular file (a FIFO, a
+// terminal, a device such as /dev/stdout) is never replaced: it is written in place.
 // `durable` also waits until the bytes are on the disk before the rename (the window's saves
 // do; a converter on the command line need not).
 bool WriteFileReplacing(const std::string& path,

@@ -42,9 +42,7 @@ std::optional<DfuApi> ResolveDfuApi(void* library) {
 
 DfuUpgrade::DfuUpgrade(Host& host, core::Questions& questions, UpgradeUi& ui)
     : goEventName(writer_ids::GoEventName()), host_(host), questions_(questions), ui_(ui) {
-    chooseWaitMs = [] {
-        return devwatch::IsWriterEnumerated() ? kWaitKnownWriterMs : kWaitNewWriterMs;
-    };
+    chooseWaitMs = devwatch::UpgradeWaitMs;
 }
 
 std::uint32_t DfuUpgrade::Run(std::span<const std::uint8_t> image) {
@@ -63,7 +61,7 @@ std::uint32_t DfuUpgrade::Run(std::span<const std::uint8_t> image) {
 
 std::uint32_t DfuUpgrade::RunBound(const DfuApi& api, std::span<const std::uint8_t> image) {
     host_.Repaint();
-    lastWaitMs = chooseWaitMs ? chooseWaitMs() : kWaitNewWriterMs;
+    lastWaitMs = chooseWaitMs ? chooseWaitMs() : devwatch::kUpgradeWaitNewMs;
     const bool registered = ui_.RegisterHidNotification();
 
     int error = 0;

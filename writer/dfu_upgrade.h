@@ -36,9 +36,6 @@ class UpgradeUi {
     virtual void UnregisterHidNotification() = 0;
 };
 
-inline constexpr std::uint32_t kWaitKnownWriterMs = 10000;
-inline constexpr std::uint32_t kWaitNewWriterMs = 20000;
-
 class DfuUpgrade {
   public:
     DfuUpgrade(Host& host, core::Questions& questions, UpgradeUi& ui);
@@ -53,8 +50,8 @@ class DfuUpgrade {
     // The file bound, beside the program.
     std::string libraryFile = "libdfu.so";
     std::string goEventName;  // the writer's Go event name
-    // How long the worker waits for the writer to come back: 10 s for a writer this machine
-    // has seen before, 20 s for one that the system still has to install.
+    // How long the worker waits for the writer to come back (devwatch::UpgradeWaitMs unless a
+    // test sets another).
     std::function<std::uint32_t()> chooseWaitMs;
 
     // How the last run went, for the command line and for diagnosis.

@@ -4,18 +4,18 @@
 
 #include <functional>
 
+#include "core/outcome.h"
 #include "writer/info_block.h"
 #include "writer/writer.h"
 
 namespace writer {
 
-// The image the download never grows beyond (far above any chip's code space), so a damaged
-// project's lengths cannot ask for gigabytes.
-inline constexpr std::uint64_t kMaxOfflineImage = 1u << 24;
-
-// Download: Write Code of the code block, then Write Info of the record when it passed. Returns
-// true when both passed; false when turned away, stopped, or a command failed.
-bool DownloadOffline(Writer& writer);
+// Download: Write Code of the code block, then Write Info of the record when it passed. Passed
+// when both passed. An AP or ISP range beyond the part's code space is refused before anything
+// is sent ("Write Code => Fail !" and the reason); after a Write Info that failed behind a passed
+// Write Code the writer is given a record that stops stand-alone runs where it takes one, and
+// the log says what the writer holds.
+core::Outcome DownloadOffline(Writer& writer);
 
 struct ReadInfoOptions {
     // Shows the Information dialog for the block (modally); unset, nothing is shown.

@@ -78,10 +78,12 @@ std::string_view CutUtf8(std::string_view text, std::size_t maxBytes) {
     return text.substr(0, end);
 }
 
-void SetSerialString(proj::ProjectInfo& info, std::string_view text) {
+std::optional<std::string> SetSerialString(proj::ProjectInfo& info, std::string_view text) {
     info.serialString.fill(' ');
     const std::string_view kept = CutUtf8(text, info.serialString.size());
     std::copy(kept.begin(), kept.end(), info.serialString.begin());
+    if (kept.size() == text.size()) return std::nullopt;
+    return std::string(kept);
 }
 
 void SetSerialNumber(proj::ProjectInfo& info, std::string_view text) {
@@ -96,6 +98,10 @@ Edit SetStartAddress(proj::ProjectInfo& info, std::string_view text, std::uint32
     }
     info.serialAddress = edit.value;
     return edit;
+}
+
+Edit CorrectStartAddress(proj::ProjectInfo& info, std::uint32_t limit) {
+    return SetStartAddress(info, Hex8(info.serialAddress), limit);
 }
 
 void SetSerialEnabled(proj::ProjectInfo& info, bool ticked) {

@@ -37,11 +37,14 @@ std::uint32_t ParseDecimal(std::string_view text);
 std::uint32_t ParseHex(std::string_view text);
 
 Edit SetMaxCounter(proj::ProjectInfo& info, std::string_view text);
-// 12 spaces, then the text's bytes over them; the text is cut to 12 bytes, at a whole UTF-8
-// character.
-void SetSerialString(proj::ProjectInfo& info, std::string_view text);
+// 12 spaces, then the text's bytes over them. A text of more than 12 bytes is beyond the limit:
+// the longest start of it that fits without cutting a character is stored and is the correction.
+std::optional<std::string> SetSerialString(proj::ProjectInfo& info, std::string_view text);
 void SetSerialNumber(proj::ProjectInfo& info, std::string_view text);
 Edit SetStartAddress(proj::ProjectInfo& info, std::string_view text, std::uint32_t limit);
+// The start address the record already holds (from a project, or when the dialog opens) under
+// the same rule as a typed one.
+Edit CorrectStartAddress(proj::ProjectInfo& info, std::uint32_t limit);
 void SetSerialEnabled(proj::ProjectInfo& info, bool ticked);
 void SetAutoIncrement(proj::ProjectInfo& info, bool ticked);
 

@@ -9,14 +9,6 @@
 #include "workbench/file_actions.h"
 
 namespace app::dialogs {
-namespace {
-
-std::function<void(QWidget*, const QString&)>& SavedHook() {
-    static std::function<void(QWidget*, const QString&)> hook;
-    return hook;
-}
-
-}  // namespace
 
 void OnLoadFile(QWidget* parent, model::Workbench& bench) {
     Profile profile;
@@ -36,10 +28,6 @@ void OnSaveQrx(QWidget* parent, model::Workbench& bench) {
     WindowFileDialogs dialogs(parent, profile);
     const auto path = proj::SaveProjectButton(bench, dialogs, proj::CurrentSaveEntropy());
     if (!path) return;
-    if (SavedHook()) {
-        SavedHook()(parent, QString::fromStdString(*path));
-        return;
-    }
     // The form of the file just written; a file the reader refuses opens no dialog.
     BoxQuestions questions(parent);
     if (auto text = form::BuildProjectForm(bench, *path, &questions)) {
@@ -64,10 +52,6 @@ void LoadFileAtStartup(QWidget* parent, model::Workbench& bench, const QString& 
     WindowFileDialogs dialogs(parent, profile);
     BoxQuestions questions(parent);
     proj::LoadFileAtStartup(bench, path.toStdString(), dialogs, questions);
-}
-
-void SetProjectSavedHook(std::function<void(QWidget* parent, const QString& path)> hook) {
-    SavedHook() = std::move(hook);
 }
 
 }  // namespace app::dialogs

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 #include <string>
 
 class QWidget;
@@ -29,9 +28,5 @@ void OpenFormList(QWidget* parent, model::Workbench& bench, std::string formText
 void OnInsertIsp(QWidget* parent, model::Workbench& bench);
 // Start-up: the file named on the command line ("Load file ... => " and the result line).
 void LoadFileAtStartup(QWidget* parent, model::Workbench& bench, const QString& path);
-
-// Called after a project was saved with the path of the file just written, instead of showing
-// the project form list. Unset, the form list of that file is shown.
-void SetProjectSavedHook(std::function<void(QWidget* parent, const QString& path)> hook);
 
 }  // namespace app::dialogs

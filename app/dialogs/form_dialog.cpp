@@ -109,8 +109,12 @@ void FormDialog::OnPrint() {
 void FormDialog::OnSavePicture() {
     const QString path = choosePictureFile ? choosePictureFile() : QString();
     if (path.isEmpty()) return;
-    // A file that cannot be written leaves nothing to show, and nothing is said.
-    if (!form::SaveFormPicture(path.toStdString(), text_)) return;
+    // A file that cannot be written is said so, and one already there is kept as it was.
+    if (!form::SaveFormPicture(path.toStdString(), text_)) {
+        const std::string why = "The picture could not be written to:\n" + path.toStdString();
+        questions_.Inform(LanguageName(kSaveId, "Save Picture").toStdString(), why);
+        return;
+    }
     if (openPicture) openPicture(path);
 }
 

@@ -63,8 +63,8 @@ OfflineDialog::OfflineDialog(QWidget* parent, writer::Writer& writer)
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
     maxCounter_->setMaxLength(10);
     enableSerial_ = Registered(new QCheckBox(Text(1055, "Enable Serial Number"), this), kEnableId);
+    // The limit is 12 encoded bytes, not characters; it is kept by the change handler.
     string_ = Registered(new QLineEdit(this), kStringId);
-    string_->setMaxLength(static_cast<int>(proj::kSerialStringLength));
     number_ = Registered(new HexEntryField(this), kNumberId);
     number_->setMaxLength(writer::offline::kHexDigits);
     autoIncrement_ =
@@ -126,7 +126,10 @@ OfflineDialog::OfflineDialog(QWidget* parent, writer::Writer& writer)
         Changed();
     });
     connect(string_, &QLineEdit::textChanged, this, [this, &info](const QString& text) {
-        writer::offline::SetSerialString(info, Utf8(text));
+        if (const auto correction = writer::offline::SetSerialString(info, Utf8(text))) {
+            string_->setText(QString::fromStdString(*correction));
+            QApplication::beep();
+        }
         Changed();
     });
     connect(number_, &QLineEdit::textChanged, this, [this, &info](const QString& text) {
@@ -153,12 +156,14 @@ OfflineDialog::OfflineDialog(QWidget* parent, writer::Writer& writer)
 }
 
 void OfflineDialog::Fill() {
-    const proj::ProjectInfo& info = writer_.bench().info;
+    proj::ProjectInfo& info = writer_.bench().info;
     // The texts are set before the change handlers are connected: opening changes nothing in
-    // the record, apart from the End Address that follows Start Address.
+    // the record but a start address beyond the limit, corrected as a typed one would be.
+    const auto start = writer::offline::CorrectStartAddress(info, startLimit_);
+    if (start.correction) QApplication::beep();
     string_->setText(QString::fromUtf8(writer::offline::SerialStringText(info)));
-    start_->setText(QString::fromStdString(writer::offline::Hex8(info.serialAddress)));
-    end_->setText(QString::fromStdString(writer::offline::EndAddressText(info.serialAddress)));
+    start_->setText(QString::fromStdString(writer::offline::Hex8(start.value)));
+    end_->setText(QString::fromStdString(writer::offline::EndAddressText(start.value)));
     number_->setText(QString::fromStdString(writer::offline::Hex8(info.serialNumber)));
     maxCounter_->setText(QString::fromStdString(writer::offline::MaxCounterText(info)));
     enableSerial_->setChecked(info.serialEnabled != 0);
@@ -183,7 +188,8 @@ void OfflineDialog::Download() {
     // A second click from inside the transfer's own pump is ignored.
     if (running_) return;
     running_ = true;
-    writer::DownloadOffline(writer_);
+    // The window's log says how it ended, refusals with their reason.
+    static_cast<void>(writer::DownloadOffline(writer_));
     running_ = false;
     accept();
 }

@@ -76,6 +76,10 @@ bool IsWriterEnumerated() {
     return SocketExists(writer_ids::ConfiguredVwriterSocket());
 }
 
+std::uint32_t UpgradeWaitMs() {
+    return IsWriterEnumerated() ? kUpgradeWaitKnownMs : kUpgradeWaitNewMs;
+}
+
 DeviceWatcher::DeviceWatcher(Handler handler, std::string socketPath, bool watchUdev)
     : handler_(std::move(handler)),
       socketPath_(socketPath.empty() ? writer_ids::ConfiguredVwriterSocket()

@@ -27,6 +27,13 @@ bool IsWriterDeviceName(std::string_view name);
 // enumeration (or the application) product id, or the virtual writer's socket present.
 bool IsWriterEnumerated();
 
+// How long a firmware upgrade waits for the writer to come back after a restart: 10 s for a
+// writer the system lists already, 20 s for one it still has to install. The program's waits
+// and libdfu's wait for the loader both take it.
+inline constexpr std::uint32_t kUpgradeWaitKnownMs = 10000;
+inline constexpr std::uint32_t kUpgradeWaitNewMs = 20000;
+std::uint32_t UpgradeWaitMs();
+
 // Watches both sources on a thread of its own; the handler runs on that thread, so it must
 // only do thread-safe things (set an event, post to the UI thread).
 class DeviceWatcher {

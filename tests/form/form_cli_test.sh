@@ -46,4 +46,38 @@ grep -q "content information is different" "$tmp/err" || fail "reader's message 
 [ $? -eq 1 ] || fail "unwritable picture not status 1"
 "$CLI" form > /dev/null 2>&1
 [ $? -eq 2 ] || fail "usage not status 2"
+
+# Outputs that cannot be written: status 1 with the reason, and the target stays what it was. A
+# full standard output; a device node like /dev/full (made here, as root) is written in place,
+# never replaced by a file; a FIFO gets the whole picture.
+"$CLI" form "$tmp/p.qrx" --text > /dev/full 2> "$tmp/err"
+[ $? -eq 1 ] && grep -q "standard output: No space left" "$tmp/err" || fail "--text to a full output"
+if [ "$(id -u)" = 0 ]; then
+  mknod "$tmp/full" c 1 7
+  for kind in --bmp --pdf; do
+    "$CLI" form "$tmp/p.qrx" $kind "$tmp/full" > /dev/null 2>&1
+    [ $? -eq 1 ] && [ -c "$tmp/full" ] || fail "$kind to a device: not refused, or replaced"
+  done
+fi
+mkfifo "$tmp/fifo"
+cat "$tmp/fifo" > "$tmp/from-fifo" &
+"$CLI" form "$tmp/p.qrx" --bmp "$tmp/fifo" || fail "--bmp to a FIFO"
+wait
+[ -p "$tmp/fifo" ] && cmp -s "$tmp/from-fifo" "$tmp/f.bmp" || fail "FIFO replaced or picture cut"
+
+# A project without data bytes gives no form: status 1 and why.
+len=$(od -An -tu1 -j$(( $(stat -c %s "$tmp/p.qrx") - 2 )) -N2 "$tmp/p.qrx" | awk '{print $1 * 256 + $2}')
+tail -c "$len" "$tmp/p.qrx" > "$tmp/trailer.qrx"
+python3 - "$tmp/trailer.qrx" <<'PY2'
+import sys
+d = bytearray(open(sys.argv[1], "rb").read())
+n = d[15]
+d[16 + n:22 + n] = bytes(6)  # data length and checksum 0
+k = len(d) - 4
+d[k:k + 2] = b"\0\0"
+d[k:k + 2] = (sum(d) & 0xFFFF).to_bytes(2, "big")
+open(sys.argv[1], "wb").write(d)
+PY2
+"$CLI" form "$tmp/trailer.qrx" > /dev/null 2> "$tmp/err"
+[ $? -eq 1 ] && grep -q "no data bytes" "$tmp/err" || fail "zero data bytes: $(cat "$tmp/err")"
 echo "form cli: ok"

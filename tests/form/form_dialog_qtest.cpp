@@ -11,9 +11,14 @@
 #include "app/dialogs/actions.h"
 #include "app/dialogs/form_dialog.h"
 #include "app/dialogs/project_form_view.h"
+#include "app/main_window.h"
+#include "app/profile.h"
 #include "catalogue/lookup.h"
 #include "form/project_form.h"
 #include "modal_answers.h"
+#include "platform/library_loader.h"
+#include "project/file_io.h"
+#include "project/qrx_file.h"
 #include "workbench/file_actions.h"
 #include "workbench/vector_code_buffer.h"
 
@@ -68,6 +73,16 @@ class FormDialogTest : public QObject {
         std::fstream f(bad_.toStdString(), std::ios::in | std::ios::out | std::ios::binary);
         f.seekp(0x10);
         f.put('\x00');  // the data no longer match their checksum
+        // The trailer alone, saying so: no data bytes.
+        proj::ProjectInfo info;
+        const auto bytes = proj::ReadWholeFile(good_.toStdString()).bytes;
+        QVERIFY(proj::ReadProjectTrailer(info, bytes, false, nullptr).accepted);
+        info.dataLength = 0;
+        info.dataChecksum = 0;
+        std::vector<std::uint8_t> trailer(proj::ProjectTrailerLength(info));
+        QVERIFY(proj::WriteProjectTrailer(info, trailer, {}) > 0);
+        empty_ = dir_.filePath(QStringLiteral("empty.qrx"));
+        QVERIFY(proj::WriteFileReplacing(empty_.toStdString(), {trailer}));
     }
 
     void loadReplacesTheFormAndARefusedFileKeepsIt() {
@@ -83,6 +98,10 @@ class FormDialogTest : public QObject {
         QCOMPARE(dialog.view()->FormText(), *expected);
 
         next = bad_;
+        dialog.loadButton()->click();
+        QCOMPARE(questions.shown.size(), 1);
+        QCOMPARE(dialog.FormText(), *expected);
+        next = empty_;  // no data bytes: no form, and the reader has nothing to say
         dialog.loadButton()->click();
         QCOMPARE(questions.shown.size(), 1);
         QCOMPARE(dialog.FormText(), *expected);
@@ -103,11 +122,14 @@ class FormDialogTest : public QObject {
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.read(2), QByteArray("BM"));
-        // An uncreatable file: nothing opened, nothing said.
+        // An uncreatable file: nothing opened, and the failure is said.
+        QVERIFY(questions.shown.isEmpty());
         dialog.choosePictureFile = [] { return QStringLiteral("/nonexistent-dir/x.bmp"); };
         dialog.saveButton()->click();
         QCOMPARE(opened.size(), 1);
-        QVERIFY(questions.shown.isEmpty());
+        QCOMPARE(questions.shown,
+                 QStringList{QStringLiteral("The picture could not be written to:\n"
+                                            "/nonexistent-dir/x.bmp")});
     }
 
     void viewScrollsByCellsAndPagesOfThirtyCells() {
@@ -155,6 +177,32 @@ class FormDialogTest : public QObject {
         QVERIFY(!QFile::exists(path));
     }
 
+    // The real window's Save *.QRX with Ctrl held: the form list opens empty and nothing is
+    // saved (no save dialog); without Ctrl the save dialog comes first.
+    void windowsSaveQrxWithCtrlHeldOpensTheEmptyFormList() {
+        if (platform::LoadProgramLibrary("libquadrel.so") == nullptr)
+            QSKIP("the hex-grid control library is not built");
+        app::Profile profile(QStringLiteral("writer-form-test"));
+        app::MainWindow window(profile);
+        window.Open();
+        window.bench().buffer()->SetBytes(std::vector<std::uint8_t>(0x100, 0x11));
+        QStringList seen;
+        testsupport::ModalAnswers answers;
+        answers
+            .On<QFileDialog>([&](QFileDialog* files) {
+                seen << "save";
+                files->reject();
+            })
+            .On<app::dialogs::FormDialog>([&](app::dialogs::FormDialog* form) {
+                seen << QString::fromStdString("form:" + form->FormText());
+                form->exitButton()->click();
+            });
+        auto* save = window.findChild<QPushButton*>(QStringLiteral("c1002"));
+        QTest::mouseClick(save, Qt::LeftButton, Qt::ControlModifier);
+        QTest::mouseClick(save, Qt::LeftButton, Qt::NoModifier);
+        QCOMPARE(seen, (QStringList{"form:", "save"}));
+    }
+
     void screenshots() {
         const QString out = qEnvironmentVariable("FORM_SHOTS");
         if (out.isEmpty()) QSKIP("FORM_SHOTS not set");
@@ -189,6 +237,7 @@ class FormDialogTest : public QObject {
     model::Workbench bench_;
     QString good_;
     QString bad_;
+    QString empty_;
 };
 
 QTEST_MAIN(FormDialogTest)

@@ -11,7 +11,6 @@
 #include <set>
 #include <string>
 
-#include "form/form_grid.h"
 #include "form/form_outputs.h"
 #include "form/form_painter.h"
 #include "form/form_template.h"
@@ -23,10 +22,24 @@ form::Cell PictureCell() {
     return {metrics.horizontalAdvance(QLatin1Char('0')), metrics.height()};
 }
 
-// Every pixel the grid's lines cover (end points left out).
-std::set<std::pair<int, int>> GridPixels(int c, int h) {
+// The 18 lines of the frame in the picture's pixels, for its cell of 8 by 15: x(n) = 8 n - 4,
+// y(n) = 15 n + 7, the right edge at 86 c + 4. Each line leaves out its end point.
+struct Line {
+    int x1, y1, x2, y2;
+};
+constexpr Line kPictureGrid[] = {
+    {108, 187, 692, 187}, {108, 217, 692, 217}, {108, 247, 692, 247}, {108, 277, 692, 277},
+    {108, 307, 692, 307}, {108, 337, 692, 337}, {108, 367, 692, 367}, {108, 397, 692, 397},
+    {108, 427, 692, 427}, {108, 742, 692, 742},  // below lines 12 to 28, and under line 49
+    {108, 742, 108, 187}, {692, 742, 692, 187},  // the sides
+    {252, 187, 252, 427},                        // labels | values
+    {404, 307, 404, 367}, {404, 397, 404, 427},  // the two pairs of lines 22, 24 and 28
+    {548, 307, 548, 367}, {548, 397, 548, 427}, {404, 562, 404, 727},  // between the option columns
+};
+
+std::set<std::pair<int, int>> GridPixels() {
     std::set<std::pair<int, int>> pixels;
-    for (const auto& l : form::FormGridLines(c, h)) {
+    for (const Line& l : kPictureGrid) {
         const int dx = (l.x2 > l.x1) - (l.x2 < l.x1);
         const int dy = (l.y2 > l.y1) - (l.y2 < l.y1);
         for (int x = l.x1, y = l.y1; x != l.x2 || y != l.y2; x += dx, y += dy)
@@ -50,10 +63,12 @@ std::string ReadAll(const std::string& path) {
 
 TEST(FormPicture, EmptyFormIsTheFrameAlone) {
     const auto cell = PictureCell();
+    ASSERT_EQ(cell.c, 8);  // the installed fixed-pitch font at 10 points, 96 dpi
+    ASSERT_EQ(cell.h, 15);
     const auto picture = form::RenderFormPicture("");
-    ASSERT_EQ(picture.width, 100 * cell.c);
-    ASSERT_EQ(picture.height, 70 * cell.h);
-    const auto grid = GridPixels(cell.c, cell.h);
+    ASSERT_EQ(picture.width, 800);
+    ASSERT_EQ(picture.height, 1050);
+    const auto grid = GridPixels();
     for (int y = 0; y < picture.height; ++y) {
         for (int x = 0; x < picture.width; ++x) {
             ASSERT_EQ(picture.IsBlack(x, y), grid.count({x, y}) == 1) << x << "," << y;
@@ -67,7 +82,7 @@ TEST(FormPicture, TextSitsInItsCellsCentredInTheWidth) {
     values.fill("");
     const std::string text = form::FillTemplate(form::FormTemplate(), values);
     const auto picture = form::RenderFormPicture(text);
-    const auto grid = GridPixels(cell.c, cell.h);
+    const auto grid = GridPixels();
     // Ink outside the grid only in the cells of characters: 80-wide lines start at cell 10.
     auto inkIn = [&](int column, int line) {  // 1-based column of an 80-wide line
         int n = 0;
@@ -111,7 +126,7 @@ TEST(FormPage, PrintedAsOnePdfPageTitledQrx) {
     std::filesystem::remove(path);
     EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
     EXPECT_NE(pdf.find("/Count 1"), std::string::npos);
-    EXPECT_NE(pdf.find("/Title"), std::string::npos);
+    EXPECT_NE(pdf.find(std::string("/Title (\xFE\xFF\0Q\0R\0X)", 17)), std::string::npos);
     EXPECT_FALSE(form::PrintFormPdf("/nonexistent-dir/form.pdf", ""));
 }
 

@@ -252,3 +252,56 @@ TEST_F(ProjectForm, UnreadableOrRejectedFilesGiveNoForm) {
     EXPECT_FALSE(form::BuildProjectForm(bench, (dir / "missing.qrx").string(), &questions));
     EXPECT_EQ(questions.shown.size(), 1u);
 }
+
+// The ISP, IAP and Trim lines from fixed values, on parts where each is set and differs from
+// the others.
+TEST_F(ProjectForm, OptionSpaceAndTrimLinesFromFixedValues) {
+    const struct {
+        int part, isp, iap, osc;
+        const char *ispText, *iapText, *trimText;
+    } rows[] = {
+        {kBigPart, 5, 3, -1, "2.5K", "1.5 K", "None"},
+        {kBigPart, 0, 3, -1, "None", "2.0 K", "None"},
+        {42, 2, -1, 4, "2K", "None", "12MHz"},  // trimmed, IAP mask 0xFF
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.ispText);
+        ASSERT_TRUE(bench.SelectPartByIndex(row.part));
+        Fill(0x100);
+        bench.OnIspChanged(row.isp);
+        if (row.iap >= 0) bench.OnIapChanged(row.iap);
+        if (row.osc >= 0) bench.OnOscChanged(bench.panel.osc.SelectByValue(row.osc));
+        const auto lines = Lines(form::BuildProjectForm(bench, Save("o.qrx"), &questions).value());
+        EXPECT_EQ(lines[31], "        . ISP Space Size : " + Left(row.ispText, 48) + "     ");
+        EXPECT_EQ(lines[32], "        . IAP Space Size : " + Left(row.iapText, 48) + "     ");
+        EXPECT_EQ(lines[33], "        . Trim Selection : " + Left(row.trimText, 48) + "     ");
+    }
+}
+
+// Names and the String ID as text: padded by the characters they show, a name ending at a NUL,
+// the String ID at its first zero or erased byte.
+TEST_F(ProjectForm, TextSlotsKeepTheirColumns) {
+    ASSERT_TRUE(bench.SelectPartByIndex(kBigPart));
+    Fill(0x100);
+    bench.info.SetSourceName(std::string("ab\0cd.hex", 9));
+    const std::string path = Save("\xE8\xA1\xA8.qrx");  // one character, three bytes
+    const struct {
+        std::string bytes;
+        std::string shown;  // with its padding to 53 characters
+    } rows[] = {
+        {"Caf\xC3\xA9 Ltd", "Caf\xC3\xA9 Ltd" + std::string(45, ' ')},
+        {"Caf\xE9 Ltd", "Caf\xE9 Ltd" + std::string(45, ' ')},  // 8-bit: one a byte
+        {"AB\xFF"
+         "CD",
+         "AB" + std::string(51, ' ')},
+        {std::string("AB\0CD", 5), "AB" + std::string(51, ' ')},
+    };
+    for (const auto& row : rows) {
+        std::fill_n(bench.info.optionBytes.begin() + 16, 32, 0);
+        std::copy(row.bytes.begin(), row.bytes.end(), bench.info.optionBytes.begin() + 16);
+        const auto lines = Lines(form::BuildProjectForm(bench, path, &questions).value());
+        EXPECT_EQ(lines[15], "      QRX File Name     \xE8\xA1\xA8.qrx" + std::string(45 + 6, ' '));
+        EXPECT_EQ(lines[17], "      CodeFile Name     ab" + std::string(48 + 6, ' '));
+        EXPECT_EQ(lines[35], "        . String ID : " + row.shown + "     ");
+    }
+}

@@ -76,6 +76,12 @@ TEST(FillTemplate, ConversionsWidthsAndOverlongValues) {
         {"%s%s", {"a"}, "a"},                  // conversions beyond the values print nothing
         {"100%% %d %", {}, "100% %d %"},       // only string conversions are filled
         {"%-2s", {"x", "unused"}, "x "},
+        // Padded by the characters shown: UTF-8 characters, else one a byte.
+        {"[%-5s][%4s]",
+         {"\xC3\xA9", "\xE4\xB8\xAD\xE6\x96\x87"},
+         "[\xC3\xA9    ][  \xE4\xB8\xAD\xE6\x96\x87]"},
+        {"[%-4s]", {"\xE9t"}, "[\xE9t  ]"},
+        {"[%-4s]|", {std::string("ab\0cd", 5)}, "[ab  ]|"},  // a value ends at a NUL
     };
     for (const auto& c : cases) EXPECT_EQ(form::FillTemplate(c.format, c.values), c.expected);
 }

@@ -50,6 +50,7 @@ expected=(
     usr/bin/writer usr/bin/writer-cli usr/bin/vwriter
     $private/writer $private/writer-cli $private/vwriter $private/logo.bmp
     $private/libplatform.so $private/libquadrel.so $private/libtunnix.so $private/libdfu.so
+    $private/libformdraw.so
     usr/lib/udev/rules.d/70-writer.rules
     usr/share/applications/cv51-writer.desktop
     usr/share/icons/hicolor/scalable/apps/cv51-writer.svg

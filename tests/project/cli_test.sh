@@ -67,6 +67,28 @@ check "project load log" "Load file ... =>
 Load QRX file ... => OK !
 Save *.QRX ... => OK !" "$out"
 
+# A project's serial start address beyond its part's limit (4 KB: FF0) is corrected on load, as
+# the Off-Line Mode dialog does; a value that is not a number or is beyond a limit exits with 2.
+python3 - "$T/p.qrx" "$T/far.qrx" <<'PY2'
+import sys
+d = bytearray(open(sys.argv[1], "rb").read())
+s = len(d) - int.from_bytes(d[-2:], "big")
+n = d[s + 15]; o = d[s + 25 + n]; i = d[s + 34 + n + o]; k = s + 73 + n + o + i
+d[s + 40 + n + o + i:s + 44 + n + o + i] = bytes.fromhex("FFFFFFF8")
+d[k:k + 2] = b"\0\0"
+d[k:k + 2] = (sum(d[s:]) & 0xFFFF).to_bytes(2, "big")
+open(sys.argv[2], "wb").write(d)
+PY2
+"$CLI" project build --part "$PART" --load "$T/far.qrx" -o "$T/near.qrx" >/dev/null 2>"$T/err"
+check "corrected start status" 0 $?
+grep -q "FFFFFFF8 is above 00000FF0" "$T/err" || { echo "FAIL: correction not said"; fail=1; }
+case "$("$CLI" project show "$T/near.qrx" --json)" in *'"serialAddress": 4080'*) ;;
+    *) echo "FAIL: start address not corrected"; fail=1 ;; esac
+for args in "--max-counter -1" "--serial-address FF1" "--serial-string 中文中文x" "--auto 1x"; do
+    "$CLI" project build --part "$PART" --load "$T/app.bin" $args -o "$T/q.qrx" >/dev/null 2>&1
+    check "bad argument $args" 2 $?
+done
+
 # A failing step prints its lines, writes nothing and exits with 1.
 out=$("$CLI" project build --part "$PART" --load "$T/none.bin" -o "$T/q.qrx")
 check "failed step status" 1 $?

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "catalogue/lookup.h"
@@ -186,32 +188,37 @@ TEST_F(FirmwareUpgradeTest, CancelAtTheQuestionLeavesTheLogAndStartsNothing) {
 
 TEST_F(FirmwareUpgradeTest, FailedDownloadsEndInFailAndTheBoxWithoutAnOperation) {
     struct Row {
-        const char* what;
         std::vector<std::string> args;
         std::string library;
-        std::vector<std::string> boxes;
+        bool boxForLibrary;
+        std::size_t frames;  // commands received: no operation after the check
+        bool loaderTraffic;
     };
     const Row rows[] = {
-        {"refused by the device",
-         {"--fault", "loader:download"},
-         "libdfu.so",
-         {"|" + kUpgradeFailed}},
-        {"checksum refused", {"--fault", "loader:checksum"}, "libdfu.so", {"|" + kUpgradeFailed}},
-        {"library missing",
-         {},
-         "libdfu-absent.so",
-         {"Warning|Load DFU.DLL fail !", "|" + kUpgradeFailed}},
+        {{"--fault", "loader:download"}, "libdfu.so", false, 1, true},
+        {{"--fault", "loader:checksum"}, "libdfu.so", false, 1, true},
+        {{}, "libdfu-absent.so", true, 1, false},
+        // The writer's own upgrade (command 4) fails: the loader image is not tried at all.
+        {{"--firmware", "old", "--fault", "ack0:4/0@1"}, "libdfu.so", false, 2, false},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+        SCOPED_TRACE(row.library + " " + (row.args.empty() ? "" : row.args.back()));
         Start(row.args, kFamily0Part);
         Switch(kFamily3Part);
         dfu->libraryFile = row.library;
         EXPECT_FALSE(writer->OnButton(writer::button::kCheckId));
         EXPECT_EQ(log.history, "|Upgrade Writer => Fail !\t");
-        EXPECT_EQ(questions.boxes, row.boxes);
-        EXPECT_EQ(device->TraceLines("frame").size(), 1u);  // no operation after the check
+        std::vector<std::string> boxes{"|" + kUpgradeFailed};
+        if (row.boxForLibrary) boxes.insert(boxes.begin(), "Warning|Load DFU.DLL fail !");
+        EXPECT_EQ(questions.boxes, boxes);
+        EXPECT_EQ(device->TraceLines("frame").size(), row.frames);
+        bool loader = false;
+        for (const std::string& line : device->TraceLines("event"))
+            loader = loader || line.find("loader") != std::string::npos;
+        EXPECT_EQ(loader, row.loaderTraffic);
+        EXPECT_EQ(ui.shown.empty(), !row.loaderTraffic);  // no progress dialog either
         questions.boxes.clear();
+        ui.shown.clear();
         device.reset();
     }
 }
@@ -247,11 +254,30 @@ TEST_F(FirmwareUpgradeTest, AWriterNotSeenBackInTimeLeavesTheResultToTheRestart)
     }
 }
 
+TEST_F(FirmwareUpgradeTest, ALoaderSlowToComeUpIsWaitedForAsLongAsTheUpgradeWaits) {
+    // The loader comes up 5.6 s after the restart: beyond a reply's time-out, within the 10 s
+    // an upgrade gives a writer the system lists. The program's own waits are not what waits.
+    Start({"--reenumerate-ms", "5600"}, kFamily0Part);
+    Switch(kFamily3Part);
+    ui.deaf = true;
+    dfu->chooseWaitMs = [] { return 0u; };
+    const auto image = cat::LookupImage(
+        static_cast<std::uint16_t>(0x100 + cat::Part(kFamily3Part).FirmwareFamily()));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(dfu->Run(image->bytes()), 1u);
+    EXPECT_EQ(Firmware(), Expected(kFamily3Part));
+}
+
 TEST_F(FirmwareUpgradeTest, CommandLineUpgradeExitsZeroOnlyOnCurrentFirmware) {
     Start({"--firmware", "old", "--fault", "loader:download"}, kFamily0Part);
     const std::string cli = vwt::BinDir() + "/writer-cli upgrade ";
+    const std::string errPath = device->Dir() + "/err";
+    const auto errors = [&] {
+        std::ifstream in(errPath);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
     const auto run = [&](const std::string& args, std::string& out) {
-        FILE* pipe = ::popen((cli + args + " 2>/dev/null").c_str(), "r");
+        FILE* pipe = ::popen((cli + args + " 2>" + errPath).c_str(), "r");
         char chunk[256];
         out.clear();
         while (const std::size_t n = std::fread(chunk, 1, sizeof chunk, pipe)) out.append(chunk, n);
@@ -260,19 +286,27 @@ TEST_F(FirmwareUpgradeTest, CommandLineUpgradeExitsZeroOnlyOnCurrentFirmware) {
     };
     std::string out;
     // The command-4 image goes over, the loader image is refused: not current.
+    const std::string inLoader =
+        "a writer is attached but its application does not answer: it sits in its loader (a "
+        "firmware upgrade left undone); 'writer-cli upgrade --part 34 --force' brings it back\n";
     EXPECT_EQ(run("--part 34", out), 1);
     EXPECT_EQ(out, "Upgrade Writer => Fail !\t\n");
+    EXPECT_NE(errors().find("the part's firmware; " + inLoader), std::string::npos) << errors();
     EXPECT_EQ(device->StateValue("mode"), "loader");
     device->Ctl("clear-faults");
     // Left in its loader, the writer answers no command; forcing the loader image brings it back.
     EXPECT_EQ(run("--part 34", out), 1);
     EXPECT_EQ(out, "");
+    EXPECT_EQ(errors(), "writer-cli: " + inLoader);
     EXPECT_EQ(run("--part 34 --force", out), 0);
     EXPECT_EQ(out, "Upgrade Writer => Pass !\t\n");
     EXPECT_EQ(Firmware(), Expected(kFamily3Part));
     EXPECT_EQ(run("--part 34", out), 0);  // already current: nothing to do
     EXPECT_EQ(out, "");
     EXPECT_EQ(run("--bogus", out), 2);
+    device->Stop();
+    EXPECT_EQ(run("--part 34", out), 1);
+    EXPECT_EQ(errors(), "writer-cli: no writer answered\n");
 }
 
 TEST_F(FirmwareUpgradeTest, ForcedUpgradeAtOpeningSendsTheFirstLoaderImageWithoutACheck) {

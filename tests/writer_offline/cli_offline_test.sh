@@ -47,18 +47,28 @@ assert d["Current Counter"] == "3" and d["Number"] == "0000001A+", d
 assert len(d["options"]) == 24 and d["options"][0]["name"] == "LOCK", d
 PY
 
-# A serial string that is not UTF-8 still gives valid JSON.
+# Bytes that are not UTF-8 text (here 0xFF, an overlong form, a surrogate) show as escapes in
+# both outputs, which stay valid UTF-8; so does a backslash.
 "$bin/writer-cli" offline download --part 51 --load "$work/code.bin" --serial-enable 1 \
-  --serial-string $'A\xff' >/dev/null || fail "download of an 8-bit string"
+  --serial-string $'A\xff\xc0\xaf\xed\xa0\x80\\' >/dev/null || fail "download of an 8-bit string"
 "$bin/writer-cli" offline info --json 2>/dev/null | python3 -c '
 import json, sys
 d = json.loads(sys.stdin.buffer.read().decode("utf-8"))
-assert d["String"] == "A\u00ff" + " " * 10, d["String"]' || fail "8-bit string in JSON"
+assert d["String"] == r"A\xFF\xC0\xAF\xED\xA0\x80\\" + "    ", d["String"]' || fail "8-bit string in JSON"
+"$bin/writer-cli" offline info 2>/dev/null | grep -qxF 'String: A\xFF\xC0\xAF\xED\xA0\x80\\    ' ||
+  fail "8-bit string in text"
+
+# A Write Info that fails behind a passed Write Code: exit 1 and what the writer holds.
+"$bin/vwriter" ctl --socket "$work/s" fault 'ack0:2/3#1@1' >/dev/null || fail "ctl fault"
+status=0; "$bin/writer-cli" offline download --part 51 --load "$work/code.bin" >/dev/null \
+  2>"$work/err" || status=$?
+[ "$status" = 1 ] && grep -q "stand-alone runs are stopped" "$work/err" || fail "write info: $status"
 
 # Values beyond the dialog's limits: status 2, and the writer sees no frame at all.
 frames=$(grep -c '"kind":"frame"' "$work/trace")
-for args in "--max-counter 65536" "--serial-address 7FF1" "--serial-string 0123456789ABC" \
-            "--serial-enable 2" "--auto 0x100"; do
+for args in "--max-counter 65536" "--max-counter -1" "--serial-address 7FF1" \
+            "--serial-string 0123456789ABC" "--serial-string 中文中文x" "--serial-enable 2" \
+            "--auto 0x100" "--serial-number 1x" "--osc two"; do
   status=0; "$bin/writer-cli" offline download --part 51 --load "$work/code.bin" $args \
     >/dev/null 2>"$work/err" || status=$?
   [ "$status" = 2 ] || fail "'$args' exit $status"

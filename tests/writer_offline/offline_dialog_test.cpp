@@ -103,6 +103,13 @@ class OfflineDialogTest : public QObject {
         QTest::mouseClick(dialog.enableSerial(), Qt::LeftButton);
         QCOMPARE(info.serialEnabled, 1);
         QVERIFY(dialog.serialString()->isEnabled() && dialog.autoIncrement()->isEnabled());
+
+        // A project's start address beyond the limit is corrected on opening, as typed text is.
+        info.serialAddress = 0xFFFFFFF8u;
+        app::dialogs::OfflineDialog corrected(nullptr, *writer);
+        QCOMPARE(corrected.startAddress()->text(), QStringLiteral("00003FF0"));
+        QCOMPARE(corrected.endAddress()->text(), QStringLiteral("00003FFF"));
+        QCOMPARE(info.serialAddress, 0x3FF0u);
     }
 
     // Each edit reaches the record at once; values beyond their limits are put back.
@@ -127,8 +134,22 @@ class OfflineDialogTest : public QObject {
 
         Type(dialog.serialString(), QStringLiteral("XY"));
         QCOMPARE(std::string(info.SerialString()), std::string("XY          "));
-        Type(dialog.serialString(), QStringLiteral("0123456789ABCDEF"));
-        QCOMPARE(std::string(info.SerialString()), std::string("0123456789AB"));
+        // At most 12 encoded bytes, never half a character: the field keeps what the record does.
+        const struct {
+            QString typed, kept;
+            std::string stored;
+        } strings[] = {
+            {QStringLiteral("0123456789ABCDEF"), QStringLiteral("0123456789AB"), "0123456789AB"},
+            {QStringLiteral("中文中文中文中文中文中文"), QStringLiteral("中文中文"), "中文中文"},
+            {QStringLiteral("ABCDEFGHIJKé"), QStringLiteral("ABCDEFGHIJK"), "ABCDEFGHIJK "},
+            {QStringLiteral("ABCDEFGHIJé"), QStringLiteral("ABCDEFGHIJé"), "ABCDEFGHIJé"},
+        };
+        for (const auto& c : strings) {
+            dialog.serialString()->selectAll();
+            dialog.serialString()->insert(c.typed);  // as pasted: keys cannot type them all
+            QCOMPARE(dialog.serialString()->text(), c.kept);
+            QCOMPARE(std::string(info.SerialString()), c.stored);
+        }
 
         Type(dialog.number(), QStringLiteral("fffffffff"));  // at most 8 digits
         QCOMPARE(info.serialNumber, 0xFFFFFFFFu);

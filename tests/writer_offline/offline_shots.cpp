@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
     bench.info.serialEnabled = 1;
     bench.info.autoIncrement = 1;
     bench.info.serialNumber = 0x1A;
-    std::copy_n("LINE-7", 6, bench.info.serialString.begin());
+    const std::string_view serial = "LINE-7 \xE7\xBA\xBF";  // 11 bytes, the last character 3
+    std::copy(serial.begin(), serial.end(), bench.info.serialString.begin());
 
     writer::InfoReadout readout;
     readout.partNo = "CV51D32";
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
         if (!link.Load(questions)) return 1;
         buffer.SetBytes(std::vector<std::uint8_t>(0x1000, 0x5A));
         bench.info.apLength = 0x1000;
-        if (!writer::DownloadOffline(writer)) return 1;
+        if (!writer::DownloadOffline(writer).passed()) return 1;
         writer::ReadInfoOptions options;
         options.show = [&](const writer::InfoBlock&, const writer::InfoReadout& r) { readout = r; };
         if (!writer::ReadInfo(writer, options)) return 1;

@@ -86,7 +86,7 @@ TEST_F(Offline, DownloadStoresTheRecordByteForByte) {
     const std::uint32_t ispLength = info.ispLength;
     const auto image = buffer.Bytes();
 
-    ASSERT_TRUE(writer::DownloadOffline(*writer));
+    ASSERT_TRUE(writer::DownloadOffline(*writer).passed());
     EXPECT_EQ(log.text, std::string(kBegin) + kWriteCode + kWriteInfo + kEnd);
     EXPECT_EQ(Frames(), (std::vector<Frame>{
                             {0, 0, 0, 0, 0}, {2, 2, 0, 0x1000 + ispLength, 0}, {2, 3, 0, 69, 0}}));
@@ -155,7 +155,7 @@ TEST_F(Offline, WholeSpaceImageIsCutAtTheIspStart) {
     bench.info.apLength = bench.CodeSize();
     const std::uint32_t ispStart = IspStart();
     const std::uint32_t ispLength = bench.info.ispLength;
-    ASSERT_TRUE(writer::DownloadOffline(*writer));
+    ASSERT_TRUE(writer::DownloadOffline(*writer).passed());
     EXPECT_EQ(bench.info.apLength, ispStart);
     EXPECT_EQ(Frames().at(1), (Frame{2, 2, 0, ispStart + ispLength, 0}));
     const auto block = Read();
@@ -180,7 +180,7 @@ class Stops : public Offline, public ::testing::WithParamInterface<StopCase> {};
 TEST_P(Stops, NothingIsSent) {
     Start({}, kPart);
     if (GetParam().loaded) Load(Pattern(16, 1));  // bytes, but no AP or ISP length
-    EXPECT_FALSE(writer::DownloadOffline(*writer));
+    EXPECT_TRUE(writer::DownloadOffline(*writer).notStarted());
     EXPECT_EQ(log.text, GetParam().log);
     EXPECT_TRUE(Frames().empty());
     EXPECT_FALSE(writer->busy);
@@ -191,38 +191,80 @@ INSTANTIATE_TEST_SUITE_P(All, Stops,
                                            StopCase{"ZeroLength", true, ""}),
                          [](const auto& p) { return std::string(p.param.name); });
 
-// Lengths from a damaged project never read outside the buffer: ISP code said to reach past the
-// code space is sent as erased bytes, and lengths beyond any chip stop before Write Code.
-TEST_F(Offline, DamagedLengthsStayInsideTheImage) {
-    Start({}, kPart);
-    const auto ap = Pattern(0x100, 6);
-    Load(ap);
-    bench.info.apLength = 0x100;
-    bench.info.ispLength = 0xFFFF;  // far more than the 32 KB part holds above its ISP start
-    ASSERT_EQ(bench.panel.IspSize(), 0u);
-    ASSERT_TRUE(writer::DownloadOffline(*writer));
-    EXPECT_EQ(Frames().at(1), (Frame{2, 2, 0, 0x100 + 0xFFFF, 0}));
-    const auto block = Read();
-    ASSERT_TRUE(block);
-    std::uint32_t sum = 0xFFFFu * 0xFF;
-    for (auto b : ap) sum += b;
-    EXPECT_EQ(LE(*block, 20, 2), sum & 0xFFFF);
-    EXPECT_EQ(LE(*block, 47, 4), 0x8000u);
-
-    bench.info.layout = proj::LAYOUT_AP_ONLY;
-    bench.info.apLength = 0xFFFFFF00u;
-    log.Clear();
-    EXPECT_FALSE(writer::DownloadOffline(*writer));
-    EXPECT_EQ(log.text, std::string(kBegin) + kEnd);
+// Lengths from a damaged project: an AP image reaching into the ISP space is cut at the ISP
+// start first; a range still beyond the code space is refused with its reason between Begin
+// and End, and no Write Code is sent.
+TEST_F(Offline, NothingBeyondTheCodeSpaceIsSent) {
+    const struct {
+        std::uint8_t layout;
+        std::uint32_t apLength, ispLength;
+        const char* refusal;  // null: the whole 32 KB is sent
+    } rows[] = {
+        {proj::LAYOUT_AP_ONLY, 0x8000, 0, nullptr},
+        {proj::LAYOUT_AP_ONLY, 0x8001, 0, "AP bytes 00000000-00008000 lie"},
+        {proj::LAYOUT_AP_ONLY, 0x20000, 0, "AP bytes 00000000-0001FFFF lie"},
+        {proj::LAYOUT_AP_ONLY, 0x7000, 0x1001, "ISP code 00007000-00008000 lies"},
+        {proj::LAYOUT_AP_ISP, 0x100, 0xFFFF, "ISP code 00008000-00017FFE lies"},
+        {proj::LAYOUT_AP_ISP, 0xFFFFFF00u, 0, nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.apLength);
+        Start({}, kPart);  // 32 KB, ISP Space None: the ISP start is the code size
+        Load(Pattern(0x100, 6));
+        bench.info.layout = row.layout;
+        bench.info.apLength = row.apLength;
+        bench.info.ispLength = row.ispLength;
+        const core::Outcome outcome = writer::DownloadOffline(*writer);
+        EXPECT_EQ(outcome.passed(), row.refusal == nullptr);
+        if (row.refusal) {
+            EXPECT_EQ(log.text, std::string(kBegin) + "Write Code => Fail !\t [0.000\"]\r\n" +
+                                    row.refusal + " beyond the code size 00008000 !\r\n" + kEnd);
+            EXPECT_EQ(Frames(), (std::vector<Frame>{{0, 0, 0, 0, 0}}));
+        } else {
+            EXPECT_EQ(Frames().at(1), (Frame{2, 2, 0, 0x8000, 0}));
+        }
+        device.reset();
+    }
 }
 
 TEST_F(Offline, FailedWriteCodeSendsNoWriteInfo) {
     Start({"--fault", "ack0:2/2@2"}, kPart);
     LoadWithIsp(Pattern(0x1000, 5));
-    EXPECT_FALSE(writer::DownloadOffline(*writer));
+    EXPECT_TRUE(writer::DownloadOffline(*writer).failed());
     EXPECT_EQ(log.text, std::string(kBegin) + "Write Code => Fail !\t [0.000\"]\r\n" + kEnd);
     for (const Frame& f : Frames()) EXPECT_FALSE(f.cmd == 2 && f.sub == 3) << f;
     EXPECT_FALSE(writer->busy);
+}
+
+// A Write Info that fails behind a passed Write Code: the writer gets a record that lets it
+// program no chip when it takes one, and the log says what the writer holds.
+TEST_F(Offline, FailedWriteInfoAfterItsCodeStopsStandaloneRuns) {
+    Start({}, kPart);
+    LoadWithIsp(Pattern(0x200, 5));
+    bench.info.maxCounter = 500;
+    const auto failedInfo = [&](const char* fault) {
+        device->Ctl(std::string("fault ") + fault);
+        log.Clear();
+        EXPECT_TRUE(writer::DownloadOffline(*writer).failed());
+        device->Ctl("clear-faults");
+        return log.text;
+    };
+    const std::string failed =
+        std::string(kBegin) + kWriteCode + "Write Info => Fail !\t [0.000\"]\r\nThe writer holds ";
+    EXPECT_EQ(failedInfo("ack0:2/3#1@1"), failed +
+                                              "the new code without its record: stand-alone runs "
+                                              "are stopped (MaxCounter 0) until the next good "
+                                              "download !\r\n" +
+                                              kEnd);
+    writer::InfoReadout r;
+    ASSERT_EQ(device->Ctl("run 2").rfind("error", 0), std::string::npos);
+    ASSERT_TRUE(Read(&r));
+    EXPECT_EQ(r.maxCounter, "0");
+    EXPECT_EQ(r.currentCounter, "0");  // no chip programmed
+    EXPECT_EQ(failedInfo("ack0:2/3@1"), failed +
+                                            "the new code with the old record: download again "
+                                            "before running stand-alone !\r\n" +
+                                            kEnd);
 }
 
 // Counter and serial progress before and after stand-alone runs, with auto increment.
@@ -236,7 +278,7 @@ TEST_F(Offline, ReadoutFollowsStandaloneRuns) {
     info.serialAddress = 0x7FF0;
     std::copy_n("AB", 2, info.serialString.begin());
     info.serialNumber = 0x1A;
-    ASSERT_TRUE(writer::DownloadOffline(*writer));
+    ASSERT_TRUE(writer::DownloadOffline(*writer).passed());
 
     writer::InfoReadout r;
     ASSERT_TRUE(Read(&r));
@@ -262,12 +304,31 @@ TEST_F(Offline, ReadoutFollowsStandaloneRuns) {
     EXPECT_EQ(r.currentCounter, "10");
 }
 
+// A Read Info that fails on its status byte or a short read shows no Information dialog, and the
+// window stays on its part although the block names another.
+TEST_F(Offline, AFailedReadInfoShowsNothingAndSwitchesNoPart) {
+    for (const char* fault : {"fault status0:3/2", "fault shortread:3/2@3"}) {
+        Start({}, kPart);
+        LoadWithIsp(Pattern(0x100, 4));
+        ASSERT_TRUE(writer::DownloadOffline(*writer).passed());
+        ASSERT_TRUE(bench.SelectPartByIndex(1));
+        device->Ctl(fault);
+        log.Clear();
+        writer::ReadInfoOptions options;
+        options.show = [](const writer::InfoBlock&, const writer::InfoReadout&) { FAIL(); };
+        EXPECT_FALSE(writer::ReadInfo(*writer, options));
+        EXPECT_EQ(log.text, std::string(kBegin) + "Read Info => Fail !\t [0.000\"]\r\n" + kEnd);
+        EXPECT_EQ(bench.currentPart, 1) << fault;
+        device.reset();
+    }
+}
+
 TEST_F(Offline, SerialFieldsStayEmptyWhenDisabled) {
     Start({}, kPart);
     LoadWithIsp(Pattern(0x100, 4));
     bench.info.maxCounter = 7;
     bench.info.serialNumber = 0x55;
-    ASSERT_TRUE(writer::DownloadOffline(*writer));
+    ASSERT_TRUE(writer::DownloadOffline(*writer).passed());
     writer::InfoReadout r;
     ASSERT_TRUE(Read(&r));
     EXPECT_EQ(r.maxCounter, "7");
@@ -285,7 +346,7 @@ TEST_F(Offline, BlockOfAnotherSeriesSwitchesBothListsAndKeepsTheLog) {
     Start({}, kOther);
     Load(Pattern(0x400, 8));
     bench.info.apLength = 0x400;
-    ASSERT_TRUE(writer::DownloadOffline(*writer));
+    ASSERT_TRUE(writer::DownloadOffline(*writer).passed());
 
     ASSERT_TRUE(bench.SelectPartByIndex(1));
     Load(Pattern(0x10, 1));

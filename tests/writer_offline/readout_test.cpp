@@ -4,6 +4,7 @@
 
 #include <numeric>
 
+#include "core/utf8.h"
 #include "workbench/workbench.h"
 #include "writer/info_block.h"
 #include "writer/offline_record.h"
@@ -150,3 +151,26 @@ TEST(MoveBytes, OverlappingRangesMoveAsThroughACopy) {
 }
 
 }  // namespace
+
+// Texts read back from the writer are shown through one strict UTF-8 reading: whatever is not a
+// well-formed character is an escape, and the result is always valid UTF-8.
+TEST(ShownText, OnlyWellFormedCharactersPass) {
+    const struct {
+        std::string bytes;
+        const char* shown;
+        std::size_t length;  // characters a form line counts
+    } rows[] = {
+        {"A\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", "A\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", 4},
+        // A surrogate, overlong forms of two and four bytes, above U+10FFFF, a lead byte F5, and a
+        // sequence cut short.
+        {"\xED\xA0\x80\xC0\xAF\xF0\x8F\xBF\xBF\xF4\x90\x80\x80\xF5\x80\xE4\xB8",
+         "\\xED\\xA0\\x80\\xC0\\xAF\\xF0\\x8F\\xBF\\xBF\\xF4\\x90\\x80\\x80\\xF5\\x80\\xE4\\xB8",
+         17},
+        {std::string("a\0\x1B\x7F\xFF\\", 6), "a\\x00\\x1B\\x7F\\xFF\\\\", 6},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(core::EscapedUtf8(row.bytes), row.shown) << row.shown;
+        EXPECT_TRUE(core::IsUtf8(core::EscapedUtf8(row.bytes))) << row.shown;
+        EXPECT_EQ(core::ShownLength(row.bytes), row.length) << row.shown;
+    }
+}

@@ -2,11 +2,9 @@
 // way a writer's can, a refused open, two writers with the same ids, and a full part at USB pace.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <cstdlib>
 #include <future>
 #include <thread>
 
@@ -91,20 +89,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WriterTest, ARefusedOpenNamesTheUdevRuleOnce) {
     Start();
     ::setenv("HIDAPI_DOUBLE_EACCES", "1", 1);
-    std::fflush(stderr);
-    const int saved = ::dup(2);
-    std::FILE* captured = std::tmpfile();
-    ::dup2(::fileno(captured), 2);
+    ::testing::internal::CaptureStderr();
     const bool first = writer->OnButton(kCheckId);
     const bool second = writer->OnButton(kProgram);
-    std::fflush(stderr);
-    ::dup2(saved, 2);
-    ::close(saved);
+    const std::string text = ::testing::internal::GetCapturedStderr();
     ::unsetenv("HIDAPI_DOUBLE_EACCES");
-    std::string text(4096, '\0');
-    std::rewind(captured);
-    text.resize(std::fread(text.data(), 1, text.size(), captured));
-    std::fclose(captured);
 
     EXPECT_FALSE(first);
     EXPECT_FALSE(second);

@@ -25,7 +25,6 @@ struct hid_device_ {
     int fd = -1;
     bool gone = false;
     std::deque<std::vector<std::uint8_t>> input;  // input reports not read yet
-    std::wstring serial, product;
 };
 
 namespace {
@@ -34,10 +33,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kAnswerMs = 2000;  // how long a write or feature report waits to be taken
 thread_local std::wstring tError;
 
-std::wstring Wide(const std::string& s) {
-    return {s.begin(), s.end()};
-}
-
 wchar_t* WideDup(const std::string& s) {
     auto* w = static_cast<wchar_t*>(std::calloc(s.size() + 1, sizeof(wchar_t)));
     for (std::size_t i = 0; i < s.size(); ++i) w[i] = static_cast<unsigned char>(s[i]);
@@ -45,7 +40,7 @@ wchar_t* WideDup(const std::string& s) {
 }
 
 int Fail(const char* why) {
-    tError = Wide(why);
+    tError.assign(why, why + std::strlen(why));
     return -1;
 }
 
@@ -226,11 +221,7 @@ hid_device* hid_open_path(const char* path) {
         Fail("No such device");
         return nullptr;
     }
-    auto* dev = new hid_device_;
-    dev->fd = fd;
-    dev->serial = Wide(d->serial);
-    dev->product = Wide(d->product);
-    return dev;
+    return new hid_device_{fd, false, {}};
 }
 
 hid_device* hid_open(unsigned short vendor_id, unsigned short product_id,
@@ -274,21 +265,6 @@ int hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int mi
     const std::size_t n = std::min(length, report.size());
     std::memcpy(data, report.data(), n);
     return static_cast<int>(n);
-}
-
-int hid_read(hid_device* dev, unsigned char* data, size_t length) {
-    return hid_read_timeout(dev, data, length, -1);
-}
-
-int hid_get_feature_report(hid_device*, unsigned char*, size_t) {
-    return Fail("not supported");
-}
-
-int hid_get_serial_number_string(hid_device* dev, wchar_t* string, size_t maxlen) {
-    if (!dev || maxlen == 0) return -1;
-    std::wcsncpy(string, dev->serial.c_str(), maxlen - 1);
-    string[maxlen - 1] = 0;
-    return 0;
 }
 
 const wchar_t* hid_error(hid_device*) {

@@ -5,21 +5,19 @@
 #include <string>
 #include <string_view>
 
-#include "platform/platform_export.h"
-
 namespace platform {
 
 // Folder of the running executable, without a trailing slash; empty if it cannot be found.
-PLATFORM_API std::string ProgramDirectory();
+std::string ProgramDirectory();
 
 // dlopen()s <ProgramDirectory()>/<fileName>. Returns null on failure and, when error is given,
 // stores the loader's reason there.
-PLATFORM_API void* LoadProgramLibrary(std::string_view fileName, std::string* error = nullptr);
+void* LoadProgramLibrary(std::string_view fileName, std::string* error = nullptr);
 
 // Looks a symbol up in a loaded library; null when absent.
-PLATFORM_API void* LibrarySymbol(void* library, const char* name);
+void* LibrarySymbol(void* library, const char* name);
 
 // Releases a handle from LoadProgramLibrary; null is ignored.
-PLATFORM_API void UnloadProgramLibrary(void* library);
+void UnloadProgramLibrary(void* library);
 
 }  // namespace platform

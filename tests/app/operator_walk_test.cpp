@@ -24,7 +24,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QWheelEvent>
 #include <functional>
 #include <memory>
@@ -38,6 +37,7 @@
 #include "catalogue/lookup.h"
 #include "catalogue/part_database.h"
 #include "catalogue/part_order.h"
+#include "modal_answers.h"
 #include "platform/library_loader.h"
 #include "project/qrx_file.h"
 #include "workbench/file_actions.h"
@@ -54,93 +54,62 @@ namespace {
 const QString kApplication = QStringLiteral("writer-walk-test");
 
 // Answers whatever modal dialog the window opens, the way the test tells it to.
-class DialogAnswerer : public QObject {
+class DialogAnswerer {
   public:
     QString ispPath;                // the operator's own ISP code; empty: the built-in one
     int menuItem = -1;              // the context-menu entry chosen; -1 closes the menu
     std::uint32_t areaAddress = 0;  // 0: AP (code), otherwise IAP (data) at this address
     QStringList messages;           // texts of the message boxes answered
-    int answered = 0;
 
     DialogAnswerer() {
-        timer_.setInterval(5);
-        connect(&timer_, &QTimer::timeout, this, [this] { Answer(); });
-        timer_.start();
+        // Later rules are tried first: the catch-alls go in first.
+        answers_.On<QWidget>([](QWidget* w) { w->close(); })
+            .On<QDialog>([](QDialog* d) { d->accept(); })
+            .On<QFileDialog>([](QFileDialog* f) { f->reject(); })
+            .On<QMessageBox>([this](QMessageBox* box) {
+                messages << box->text();
+                box->done(box->buttons().isEmpty() ? 0
+                                                   : box->standardButton(box->buttons().first()));
+            })
+            .On<app::dialogs::SelectAreaDialog>([this](app::dialogs::SelectAreaDialog* area) {
+                if (areaAddress != 0) {
+                    area->iapButton()->click();
+                    area->addressField()->setText(QString::number(areaAddress, 16));
+                }
+                area->accept();
+            })
+            .On<app::dialogs::InsertIspDialog>([this](app::dialogs::InsertIspDialog* isp) {
+                // Back on top after a refused insert (its box answered): give up on it.
+                if (isp == lastIsp_) {
+                    isp->reject();
+                    return;
+                }
+                lastIsp_ = isp;
+                if (!ispPath.isEmpty()) {
+                    isp->userButton()->click();
+                    isp->chooseFile = [this](const QString&) { return ispPath; };
+                    isp->browseButton()->click();
+                }
+                isp->insertButton()->click();
+            });
+        answers_.OnMenu([this](QMenu* menu) {
+            const auto actions = menu->actions();
+            QAction* chosen =
+                menuItem >= 0 && menuItem < actions.size() ? actions[menuItem] : nullptr;
+            if (chosen != nullptr && chosen->isEnabled() && !chosen->isSeparator()) {
+                menu->setActiveAction(chosen);
+                QTest::keyClick(menu, Qt::Key_Return);
+            } else {
+                menu->close();
+            }
+        });
     }
+
+    int answered() const { return answers_.answered(); }
 
   private:
-    // The answer is posted rather than given inside the timer's slot: a dialog may open a box
-    // of its own while it is being answered, and that box must be answered too.
-    void Answer() {
-        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            if (menu == pending_) return;
-            pending_ = menu;
-            QMetaObject::invokeMethod(
-                this,
-                [this, menu = QPointer<QMenu>(menu)] {
-                    pending_ = nullptr;
-                    if (!menu) return;
-                    const auto actions = menu->actions();
-                    QAction* chosen =
-                        menuItem >= 0 && menuItem < actions.size() ? actions[menuItem] : nullptr;
-                    if (chosen != nullptr && chosen->isEnabled() && !chosen->isSeparator()) {
-                        menu->setActiveAction(chosen);
-                        QTest::keyClick(menu, Qt::Key_Return);
-                    } else {
-                        menu->close();
-                    }
-                },
-                Qt::QueuedConnection);
-            return;
-        }
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible() || modal == pending_) return;
-        pending_ = modal;
-        const bool again = modal == last_;
-        last_ = modal;
-        QMetaObject::invokeMethod(
-            this,
-            [this, modal = QPointer<QWidget>(modal), again] {
-                pending_ = nullptr;
-                if (modal) Reply(modal, again);
-            },
-            Qt::QueuedConnection);
-    }
-
-    void Reply(QWidget* modal, bool again) {
-        ++answered;
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            messages << box->text();
-            box->done(box->buttons().isEmpty() ? 0 : box->standardButton(box->buttons().first()));
-        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            (void)files;
-            files->reject();
-        } else if (auto* area = qobject_cast<app::dialogs::SelectAreaDialog*>(modal)) {
-            if (areaAddress != 0) {
-                area->iapButton()->click();
-                area->addressField()->setText(QString::number(areaAddress, 16));
-            }
-            area->accept();
-        } else if (auto* isp = qobject_cast<app::dialogs::InsertIspDialog*>(modal)) {
-            if (again) {
-                isp->reject();
-                return;
-            }
-            if (!ispPath.isEmpty()) {
-                isp->userButton()->click();
-                isp->chooseFile = [this](const QString&) { return ispPath; };
-                isp->browseButton()->click();
-            }
-            isp->insertButton()->click();
-        } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-            dialog->accept();
-        } else {
-            modal->close();
-        }
-    }
-    QPointer<QWidget> pending_;
-    QPointer<QWidget> last_;
-    QTimer timer_;
+    testsupport::ModalAnswers answers_;
+    QPointer<QWidget> lastIsp_;
 };
 
 }  // namespace
@@ -482,7 +451,7 @@ class OperatorWalkTest : public QObject {
             CHECK_STEP(w, "loaded");
             const auto bytes = w.codeBuffer().Bytes();
             const auto options = w.bench().info.optionBytes;
-            const int dialogsBefore = answer.answered;
+            const int dialogsBefore = answer.answered();
             // The writer operations: no writer here, nothing to change and nothing to answer.
             for (int id : {1003, 1006, 1007, 1008, 1009, 1010, 1012, 1013, 1014}) {
                 auto* button = Button(w, id);
@@ -491,7 +460,7 @@ class OperatorWalkTest : public QObject {
                 QCOMPARE(w.codeBuffer().Bytes(), bytes);
                 CHECK_STEP(w, "writer button");
             }
-            QCOMPARE(answer.answered, dialogsBefore);
+            QCOMPARE(answer.answered(), dialogsBefore);
             // Configure Auto and Off-Line Mode open their dialogs, which are closed unrun.
             for (int id : {1005, 1011}) {
                 QTest::mouseClick(Button(w, id), Qt::LeftButton);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -23,6 +24,7 @@
 #include "app/startup.h"
 #include "catalogue/lookup.h"
 #include "catalogue/part_database.h"
+#include "modal_answers.h"
 #include "platform/library_loader.h"
 #include "platform/quadrel_messages.h"
 
@@ -106,16 +108,27 @@ class WindowTest : public QObject {
         int language = -1;
         int part = -1;
         bool idle = false;
-        QTimer::singleShot(0, [&] {
+        // Looks for the window until it is shown; a program that never shows it ends the run.
+        QTimer look;
+        QElapsedTimer looking;
+        looking.start();
+        connect(&look, &QTimer::timeout, [&] {
             for (QWidget* top : QApplication::topLevelWidgets()) {
                 auto* w = qobject_cast<app::MainWindow*>(top);
                 if (w == nullptr || !w->isVisible()) continue;
+                look.stop();
                 language = cat::LanguageID();
                 part = Part(*w);
                 idle = !w->busy();
                 w->Exit();
+                return;
+            }
+            if (looking.elapsed() > 5000) {
+                look.stop();
+                QApplication::exit(2);
             }
         });
+        look.start(5);
         QCOMPARE(app::RunWriter({QStringLiteral("writer")}), 0);
         QCOMPARE(language, 1);
         QCOMPARE(part, 1);
@@ -430,9 +443,8 @@ class WindowTest : public QObject {
                  root + QStringLiteral("/qrx/y.bin"));
 
         // The area question is answered with the code area.
-        QTimer::singleShot(0, [] {
-            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->accept();
-        });
+        testsupport::ModalAnswers answers;
+        answers.On<QDialog>([](QDialog* d) { d->accept(); });
         profile_ = std::make_unique<app::Profile>(kApplication);
         window_ = std::make_unique<app::MainWindow>(*profile_);
         window_->Open(path);

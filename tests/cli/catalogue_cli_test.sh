@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # writer-cli resource and parts: what scripts and production lines read from the catalogue.
+[ -n "${WRITER_TEST_HOME:-}" ] || exec bash "$(dirname "$0")/../support/in_fresh_home.sh" bash "$0" "$@"
 set -euo pipefail
 CLI=$1
 tmp=$(mktemp -d)

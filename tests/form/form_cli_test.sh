@@ -1,6 +1,7 @@
 #!/bin/bash
 # writer-cli form: the text, the picture and the page of a project built on the command line,
 # and the reader's refusals.
+[ -n "${WRITER_TEST_HOME:-}" ] || exec bash "$(dirname "$0")/../support/in_fresh_home.sh" bash "$0" "$@"
 set -u
 CLI="$1"
 tmp=$(mktemp -d)

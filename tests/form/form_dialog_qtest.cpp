@@ -13,6 +13,7 @@
 #include "app/dialogs/project_form_view.h"
 #include "catalogue/lookup.h"
 #include "form/project_form.h"
+#include "modal_answers.h"
 #include "workbench/file_actions.h"
 #include "workbench/vector_code_buffer.h"
 
@@ -134,18 +135,12 @@ class FormDialogTest : public QObject {
     void shownAfterSavingAndEmptyWithCtrl() {
         const QString path = dir_.filePath(QStringLiteral("window.qrx"));
         std::vector<std::string> forms;
-        QTimer answer;
-        connect(&answer, &QTimer::timeout, [&] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-                files->selectFile(path);
-                QMetaObject::invokeMethod(files, "accept");
-            } else if (auto* form = qobject_cast<app::dialogs::FormDialog*>(modal)) {
+        testsupport::ModalAnswers answers;
+        answers.On<QFileDialog>([&](QFileDialog* files) { testsupport::ChooseFile(files, path); })
+            .On<app::dialogs::FormDialog>([&](app::dialogs::FormDialog* form) {
                 forms.push_back(form->FormText());
                 form->exitButton()->click();
-            }
-        });
-        answer.start(20);
+            });
         app::dialogs::OnSaveQrx(nullptr, bench_);
         QVERIFY(QFile::exists(path));
         QCOMPARE(forms.size(), std::size_t{1});

@@ -3,6 +3,7 @@
 # file list, programs started through their PATH links from the unpacked tree (so their own
 # folder is the private one), the manual pages, the desktop entry, the QRX file type, lintian.
 #   package_test.sh BUILD_DIR SOURCE_DIR VERSION
+[ -n "${WRITER_TEST_HOME:-}" ] || exec bash "$(dirname "$0")/../support/in_fresh_home.sh" bash "$0" "$@"
 set -euo pipefail
 build_dir=$1
 source_dir=$2
@@ -110,7 +111,11 @@ writer_pid=$!
 quadrel=$root/$private/libquadrel.so
 for _ in $(seq 1 600); do
     if grep -qF "$quadrel" "/proc/$writer_pid/maps" 2>/dev/null; then break; fi
-    kill -0 "$writer_pid" 2>/dev/null || { cat "$work/writer.log"; fail "writer ended at start-up"; }
+    kill -0 "$writer_pid" 2>/dev/null || {
+        wait "$writer_pid" && status=0 || status=$?
+        cat "$work/writer.log" >&2 || ls -la "$work" >&2 || true
+        fail "writer ended at start-up with status $status"
+    }
     sleep 0.1
 done
 grep -qF "$quadrel" "/proc/$writer_pid/maps" || fail "writer did not load $quadrel"

@@ -1,5 +1,6 @@
 #!/bin/bash
 # writer-cli hex2bin and project show/build: outputs, log lines and exit statuses.
+[ -n "${WRITER_TEST_HOME:-}" ] || exec bash "$(dirname "$0")/../support/in_fresh_home.sh" bash "$0" "$@"
 set -u
 CLI=$1
 T=$(mktemp -d)

@@ -8,12 +8,12 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include "app/dialogs/file_dialogs.h"
 #include "app/hex_entry_field.h"
 #include "app/profile.h"
+#include "modal_answers.h"
 
 using namespace app::dialogs;
 
@@ -113,11 +113,10 @@ class DialogsTest : public QObject {
         dialog.userButton()->click();
         // The information box appears; close it as the operator would.
         QString shown;
-        QTimer::singleShot(0, [&shown] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                shown = box->text();
-                box->accept();
-            }
+        testsupport::ModalAnswers answers;
+        answers.On<QMessageBox>([&shown](QMessageBox* box) {
+            shown = box->text();
+            box->accept();
         });
         dialog.insertButton()->click();
         QCOMPARE(shown, QStringLiteral("Please load the ISP code file !"));

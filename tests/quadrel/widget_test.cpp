@@ -11,13 +11,13 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QtTest>
 #include <cmath>
 #include <random>
 #include <vector>
 
+#include "modal_answers.h"
 #include "platform/library_loader.h"
 #include "platform/quadrel_messages.h"
 #include "platform/window_class.h"
@@ -293,9 +293,8 @@ class QuadrelWidgetTest : public QObject {
         QStringList seen;
         auto openMenu = [&](const QString& choose) {
             seen.clear();
-            QTimer::singleShot(0, [&seen, choose] {
-                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-                if (menu == nullptr) return;
+            testsupport::ModalAnswers answers;
+            answers.OnMenu([&seen, choose](QMenu* menu) {
                 for (QAction* a : menu->actions()) {
                     if (a->isSeparator()) {
                         seen << QStringLiteral("-");
@@ -577,9 +576,8 @@ class QuadrelWidgetTest : public QObject {
         // A right click on a scroll bar opens the control's own menu.
         for (QScrollBar* over : {area->verticalScrollBar(), area->horizontalScrollBar()}) {
             QStringList seen;
-            QTimer::singleShot(0, [&seen] {
-                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-                if (menu == nullptr) return;
+            testsupport::ModalAnswers answers;
+            answers.OnMenu([&seen](QMenu* menu) {
                 for (QAction* a : menu->actions()) {
                     if (!a->isSeparator()) seen << a->text();
                 }

@@ -295,8 +295,11 @@ TEST(DeviceTiming, PacedDumpTakesOneMillisecondPerReport) {
     const double elapsed = static_cast<double>(MillisecondsSince(start));
     // The frame, the status byte, then 512 pieces of 128 bytes at 63 payload bytes a report.
     const double reports = 1 + 1 + 512 * 3;
+    // Never faster than the link allows. Slower only as far as a busy machine explains (1.35 was
+    // seen with both cores loaded); a report paced twice over would reach 2. How close to the
+    // floor it runs is the benchmark's business.
     EXPECT_GE(elapsed / reports, 0.97);
-    EXPECT_LE(elapsed / reports, 1.3);
+    EXPECT_LE(elapsed / reports, 1.8);
 }
 
 TEST(StandAlone, RunProgramsChipsOfTheRecordsPartAndDumpChipWritesTheLast) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # writer-cli op end to end: the log on standard output, exit statuses, the dump file, a refused
 # upgrade, and a missing transport library.
+[ -n "${WRITER_TEST_HOME:-}" ] || exec bash "$(dirname "$0")/../support/in_fresh_home.sh" bash "$0" "$@"
 set -euo pipefail
 bin=$1
 work=$(mktemp -d)

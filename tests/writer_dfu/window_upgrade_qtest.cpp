@@ -17,6 +17,7 @@
 #include "catalogue/lookup.h"
 #include "catalogue/part_database.h"
 #include "harness.h"
+#include "modal_answers.h"
 #include "platform/library_loader.h"
 
 namespace {
@@ -57,13 +58,13 @@ class WindowUpgradeTest : public QObject {
         // Answers the question, and watches the dialog while the upgrade runs.
         QStringList questions, shown;
         bool pictured = false;
+        testsupport::ModalAnswers answers;
+        answers.On<QMessageBox>([&](QMessageBox* box) {
+            questions << box->text();
+            box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->accept();
+        });
         QTimer watcher;
         connect(&watcher, &QTimer::timeout, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                questions << box->text();
-                box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click()
-                                             : box->accept();
-            }
             for (QWidget* top : QApplication::topLevelWidgets()) {
                 auto* dialog = qobject_cast<app::dialogs::UpgradeDialog*>(top);
                 if (!dialog || !dialog->isVisible()) continue;

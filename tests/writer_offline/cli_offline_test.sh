@@ -2,6 +2,7 @@
 # writer-cli offline end to end: a download read back through 'offline info' before and after
 # stand-alone runs, the refusals of values beyond the dialog's limits (nothing sent), and the
 # empty-buffer line.
+[ -n "${WRITER_TEST_HOME:-}" ] || exec bash "$(dirname "$0")/../support/in_fresh_home.sh" bash "$0" "$@"
 set -euo pipefail
 bin=$1
 work=$(mktemp -d)

@@ -8,7 +8,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include "app/dialogs/info_dialog.h"
 #include "app/dialogs/offline_dialog.h"
@@ -18,6 +17,7 @@
 #include "app/profile.h"
 #include "catalogue/lookup.h"
 #include "harness.h"
+#include "modal_answers.h"
 #include "platform/library_loader.h"
 #include "workbench/vector_code_buffer.h"
 #include "writer/writer.h"
@@ -42,22 +42,6 @@ class NoQuestions : public core::Questions {
     bool AskOkCancel(std::string_view, std::string_view) override { return false; }
     bool AskYesNo(std::string_view, std::string_view) override { return false; }
 };
-
-// Runs `act` on the first modal dialog of type T to appear; transfers pump events, so a single
-// timer shot may come too early.
-template <typename T, typename F>
-void WhenModal(F act) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(dialog);
-        }
-    });
-    timer->start();
-}
 
 // Replaces a field's text as typing would.
 void Type(QLineEdit* field, const QString& text) {
@@ -188,14 +172,11 @@ class OfflineDialogTest : public QObject {
         auto* button = window.findChild<QPushButton*>(QStringLiteral("c1005"));
         QVERIFY(button != nullptr);
         bool opened = false;
-        QTimer::singleShot(0, [&] {
-            auto* dialog =
-                qobject_cast<app::dialogs::OfflineDialog*>(QApplication::activeModalWidget());
-            opened = dialog != nullptr;
-            if (dialog) {
-                Type(dialog->maxCounter(), QStringLiteral("77"));
-                dialog->reject();
-            }
+        testsupport::ModalAnswers answers;
+        answers.On<app::dialogs::OfflineDialog>([&](auto* dialog) {
+            opened = true;
+            Type(dialog->maxCounter(), QStringLiteral("77"));
+            dialog->reject();
         });
         button->click();
         QVERIFY(opened);
@@ -221,8 +202,11 @@ class OfflineDialogTest : public QObject {
         wb.info.maxCounter = 9;
         auto* button = window.findChild<QPushButton*>(QStringLiteral("c1005"));
 
-        WhenModal<app::dialogs::OfflineDialog>([](auto* d) { d->Download(); });
-        button->click();
+        {
+            testsupport::ModalAnswers answers;
+            answers.On<app::dialogs::OfflineDialog>([](auto* d) { d->Download(); });
+            button->click();
+        }
         const QString afterDownload = QString::fromStdString(window.log().RawText());
         QVERIFY2(afterDownload.contains(QStringLiteral("Write Code => Pass !\t")) &&
                      afterDownload.contains(QStringLiteral("Write Info => Pass !\t")) &&
@@ -230,14 +214,16 @@ class OfflineDialogTest : public QObject {
                  qPrintable(afterDownload));
 
         QString partNo, filesize, checksum, maxCounter;
-        WhenModal<app::dialogs::InfoDialog>([&](auto* info) {
-            partNo = info->Field(1034)->text();
-            filesize = info->Field(1039)->text();
-            checksum = info->Field(1040)->text();
-            maxCounter = info->Field(1041)->text();
-            QTest::keyClick(info, Qt::Key_Escape);
-        });
-        WhenModal<app::dialogs::OfflineDialog>([](auto* d) { d->ReadInfo(); });
+        testsupport::ModalAnswers answers;
+        answers
+            .On<app::dialogs::InfoDialog>([&](auto* info) {
+                partNo = info->Field(1034)->text();
+                filesize = info->Field(1039)->text();
+                checksum = info->Field(1040)->text();
+                maxCounter = info->Field(1041)->text();
+                QTest::keyClick(info, Qt::Key_Escape);
+            })
+            .On<app::dialogs::OfflineDialog>([](auto* d) { d->ReadInfo(); });
         button->click();
         QCOMPARE(partNo, QStringLiteral("CV51D32"));
         QCOMPARE(filesize, QStringLiteral("00000200"));

@@ -61,9 +61,9 @@ TEST_P(ReportFaults, EndInTheirFailLineWithinTheTimeOut) {
     EXPECT_FALSE(writer->busy);
     if (c.waitsOut) {
         EXPECT_GE(took, 5000);
-        EXPECT_LT(took, 6500);
+        EXPECT_LT(took, 8000);
     } else {
-        EXPECT_LT(took, 2500);  // a broken report ends the transfer, no time-out is waited out
+        EXPECT_LT(took, 4000);  // a broken report ends the transfer, no time-out is waited out
     }
     host.onPump = nullptr;
     device->Ctl("clear-faults");
@@ -150,7 +150,7 @@ TEST(HidLink, AReadThatNeverComesEndsAtItsTimeOutAndClearDropsWhatWaits) {
     EXPECT_EQ(reply.get(), -1);
     const long long took = vwt::MillisecondsSince(start);
     EXPECT_GE(took, 400);
-    EXPECT_LT(took, 700);
+    EXPECT_LT(took, 1200);
 
     // Two firmware replies arrive while nobody reads; a clear drops both.
     link.Frame(0, 0);

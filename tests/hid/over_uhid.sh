@@ -10,4 +10,4 @@ if ! [ -c /dev/uhid ] || ! { exec 3<>/dev/uhid; } 2>/dev/null; then
 fi
 exec 3>&-
 export VWRITER_TEST_TRANSPORT=uhid QT_QPA_PLATFORM=offscreen
-"$1" --gtest_filter='Buttons*:Auto*' && "$2" --gtest_filter='*Full64K*'
+"$1" --gtest_filter='*/Buttons.*:*/Auto.*' && "$2" --gtest_filter='*Full64K*'

@@ -21,6 +21,7 @@ namespace {
 using writer::button::kCheckId;
 using writer::button::kDumpTarget;
 using writer::button::kProgram;
+using writer::button::kReadOption;
 using writer::button::kVerify;
 
 const std::string kBegin = "----Begin----\r\n";
@@ -76,10 +77,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ReportCase{"ShortStatus", "shortreport:0/1", kCheckId,
                    "Check ID => Fail !\t\t [0.000\"]\r\n", false},
-        // Report 3: the second of the first 128-byte piece.
-        ReportCase{"ShortPiece", "shortreport:3/0@3", kDumpTarget, kCheck + kDumpFail, false},
+        // The last report of the dump (status, then 32 pieces of three reports), so that the
+        // device has nothing more to send when the host moves on.
+        ReportCase{"ShortPiece", "shortreport:3/0@97", kDumpTarget, kCheck + kDumpFail, false},
         ReportCase{"StatusWithAReportId", "reportid:2/0", kProgram, kCheck + kProgramFail, false},
-        ReportCase{"PieceWithAReportId", "reportid:3/0@2", kDumpTarget, kCheck + kDumpFail, false},
+        ReportCase{"PieceWithAReportId", "reportid:3/1@2", kReadOption,
+                   kCheck + "Read Opiton => Fail !\t [0.000\"]\r\n", false},
         ReportCase{"RemovedMidTransfer", "", kProgram, kCheck + kProgramFail, false},
         ReportCase{"ReadNeverComes", "noreply:3/0", kDumpTarget, kCheck + kDumpFail, true},
         // Report 4: the first of the second chunk.

@@ -34,6 +34,10 @@ enum class FaultKind {
     kDrop,        // the connection is dropped at chunk N
     kStatus,      // every "yes" byte (status, acknowledgement, trim result) is `value`
     kDelay,       // the reply (for trim: the result) is held back `value` milliseconds
+    // HID reports (the report channel and uhid); `chunk` counts reports from the frame on.
+    kShortReport,  // input report N is cut to half its size
+    kReportId,     // input report N comes with a report id in front
+    kWriteFail,    // output report N after the frame is refused: the host's write fails
     // The loader path; cmd holds the request letter.
     kLoaderDownload,  // a download request is refused
     kLoaderChecksum,  // a downloaded image is refused as if its sum were wrong

@@ -63,6 +63,10 @@ for path in "${expected[@]}"; do
     [ -e "$root/$path" ] || fail "missing $path"
 done
 
+# The tests' hidapi double is never shipped, and nothing shipped names it.
+[ -z "$(find "$root" -name '*hidapi_double*')" ] || fail "the package holds the hidapi double"
+! grep -rqa hidapi_double "$root" || fail "a packaged file names the hidapi double"
+
 # Nothing in the public library path: only the private folder and udev's under usr/lib.
 public=$(find "$root/usr/lib" -mindepth 1 -maxdepth 1 ! -name cv51-writer ! -name udev)
 [ -z "$public" ] || fail "files in the public library path: $public"

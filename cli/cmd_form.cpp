@@ -1,16 +1,15 @@
 // writer-cli form FILE.qrx [--text | --bmp OUT.bmp | --pdf OUT.pdf]
-#include <QGuiApplication>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "cli/command.h"
 #include "cli/session.h"
-#include "form/form_outputs.h"
+#include "form/draw_module.h"
 #include "form/project_form.h"
+#include "platform/library_loader.h"
 #include "project/file_io.h"
 #include "project/qrx_file.h"
 
@@ -45,15 +44,20 @@ class MessagesOnly : public core::Questions {
     bool AskYesNo(std::string_view, std::string_view) override { return true; }
 };
 
-// Fonts and painting need a GUI application; without a display it runs off-screen.
-int DrawWithGui(const std::function<bool()>& draw) {
-    if (QGuiApplication::instance() != nullptr) return draw() ? 0 : 1;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static char name[] = "writer-cli";
-    static char* argv[] = {name, nullptr};
-    int argc = 1;
-    QGuiApplication application(argc, argv);
-    return draw() ? 0 : 1;
+// The drawing library, loaded from the program's folder on first use and kept.
+form::DrawFunction DrawFunction() {
+    static form::DrawFunction draw = [] {
+        std::string error;
+        void* library = platform::LoadProgramLibrary(form::kDrawLibrary, &error);
+        if (library == nullptr) {
+            std::fprintf(stderr, "writer-cli: cannot load %s: %s\n", form::kDrawLibrary,
+                         error.c_str());
+            return form::DrawFunction{};
+        }
+        return reinterpret_cast<form::DrawFunction>(
+            platform::LibrarySymbol(library, form::kDrawSymbol));
+    }();
+    return draw;
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -102,11 +106,12 @@ int Run(const std::vector<std::string>& args) {
                      std::strerror(error));
         return 1;
     }
-    const bool bmp = mode == "--bmp";
-    const int result = DrawWithGui([&] {
-        return bmp ? form::SaveFormPicture(output, *text) : form::PrintFormPdf(output, *text);
-    });
-    return result == 0 ? 0 : cli::Fail("cannot write", output);
+    const form::DrawFunction draw = DrawFunction();
+    if (draw == nullptr) return 1;
+    const int kind = mode == "--bmp" ? form::kDrawPicture : form::kDrawPdfPage;
+    return draw(text->data(), text->size(), kind, output.c_str())
+               ? 0
+               : cli::Fail("cannot write", output);
 }
 
 const cli::Register kRegister{

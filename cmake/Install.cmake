@@ -12,7 +12,7 @@ set(WRITER_UDEV_RULES_DIR lib/udev/rules.d
     CACHE STRING "udev rules folder, under the install prefix")
 
 set(_writer_programs writer writer-cli vwriter)
-set(_writer_libraries platform quadrel tunnix dfu)
+set(_writer_libraries platform quadrel tunnix dfu formdraw)
 
 foreach(_target IN LISTS _writer_programs _writer_libraries)
   if(TARGET ${_target})

@@ -37,15 +37,18 @@ std::unique_ptr<tnx::Link> OpenLoader(int appearTimeoutMs) {
     const auto pid = static_cast<std::uint16_t>(gPid.load());
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(appearTimeoutMs);
+    // Over USB the loader enumerates under a product id of its own.
+    const std::uint16_t hidPid =
+        pid == writer_ids::WRITER_PID ? writer_ids::WRITER_LOADER_PID : pid;
     for (;;) {
-        const tnx::TransportChoice choice = tnx::ChooseTransport(vid, pid);
+        const tnx::TransportChoice choice = tnx::ChooseTransport(vid, hidPid);
         std::unique_ptr<tnx::Link> link;
         if (choice.kind == tnx::TransportKind::kSocket) {
             link = tnx::OpenSocketLink(choice.socketPath, tnx::kChannelLoader, vid, pid,
                                        kReplyTimeoutMs);
         } else if (choice.kind == tnx::TransportKind::kHid) {
             std::string problem;
-            link = tnx::OpenHidLink(vid, pid, problem);
+            link = tnx::OpenHidLink(vid, hidPid, problem);
         }
         if (link || std::chrono::steady_clock::now() >= deadline) return link;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -135,22 +135,25 @@ class HidLink final : public Link {
                 pending_.pop_front();
             }
             if (done == length) break;
-            std::uint8_t report[kReportSize] = {};
+            // One byte more than a report, so that a report with an id in front shows its length.
+            std::uint8_t report[kReportSize + 1] = {};
             const int n = hid_read_timeout(dev_, report, sizeof report, RemainingMs(deadline));
-            if (n < 0) break;
+            if (n < 0) break;  // the writer went away
             if (n == 0) {
                 if (RemainingMs(deadline) == 0) break;
                 continue;
             }
             const auto payload = DecodeReport(report, static_cast<std::size_t>(n));
-            pending_.insert(pending_.end(), payload.begin(), payload.end());
+            if (!payload) break;  // not the writer's framing: this transfer is broken
+            pending_.insert(pending_.end(), payload->begin(), payload->end());
         }
         return done;
     }
 
+    // Drops the bytes kept from earlier reports and every report already queued.
     void Clear() override {
         pending_.clear();
-        std::uint8_t report[kReportSize];
+        std::uint8_t report[kReportSize + 1];
         while (hid_read_timeout(dev_, report, sizeof report, 0) > 0) {
         }
     }
@@ -159,6 +162,12 @@ class HidLink final : public Link {
     hid_device* dev_;
     std::deque<std::uint8_t> pending_;
 };
+
+std::string Narrow(const wchar_t* text) {
+    std::string out;
+    for (; text && *text; ++text) out += *text > 0 && *text < 0x7F ? static_cast<char>(*text) : '?';
+    return out;
+}
 
 bool SocketExists(const std::string& path) {
     struct stat st {};
@@ -180,10 +189,12 @@ std::vector<OutputReport> EncodeReports(const std::uint8_t* data, std::size_t le
     return reports;
 }
 
-std::span<const std::uint8_t> DecodeReport(const std::uint8_t* report, std::size_t received) {
-    if (received == 0) return {};
-    const std::size_t count = std::min<std::size_t>({report[0], received - 1, kReportPayload});
-    return {report + 1, count};
+std::optional<std::span<const std::uint8_t>> DecodeReport(const std::uint8_t* report,
+                                                          std::size_t received) {
+    if (received != kReportSize || report[0] == 0 || report[0] > kReportPayload) {
+        return std::nullopt;
+    }
+    return std::span<const std::uint8_t>(report + 1, report[0]);
 }
 
 std::unique_ptr<Link> OpenSocketLink(const std::string& path, std::uint32_t channel,
@@ -215,17 +226,14 @@ std::unique_ptr<Link> OpenSocketLink(const std::string& path, std::uint32_t chan
 void ReportHidPermission(const std::string& devicePath) {
     static std::atomic<bool> told{false};
     if (told.exchange(true)) return;
-    std::fprintf(stderr,
-                 "tunnix: the writer is attached at %s but this user may not open it.\n"
-                 "tunnix: grant access with a udev rule (shipped as 70-writer.rules):\n"
-                 "  SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"%04x\", ATTRS{idProduct}==\"%04x\", "
-                 "MODE=\"0660\", TAG+=\"uaccess\"\n"
-                 "  SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"%04x\", ATTRS{idProduct}==\"%04x\", "
-                 "MODE=\"0660\", TAG+=\"uaccess\"\n"
-                 "tunnix: copy it to /etc/udev/rules.d/, run 'udevadm control --reload' and "
-                 "replug the writer.\n",
-                 devicePath.c_str(), writer_ids::WRITER_VID, writer_ids::WRITER_PID,
-                 writer_ids::WRITER_VID, writer_ids::WRITER_ENUM_PID);
+    std::fprintf(
+        stderr,
+        "tunnix: the writer is attached at %s but this user may not open it.\n"
+        "tunnix: the package's udev rule grants access to the user at the seat: it is\n"
+        "tunnix: installed as /usr/lib/udev/rules.d/70-writer.rules (or copy 70-writer.rules\n"
+        "tunnix: from beside the programs to /etc/udev/rules.d/); then run\n"
+        "tunnix: 'sudo udevadm control --reload' and replug the writer (%04x:%04x).\n",
+        devicePath.c_str(), writer_ids::WRITER_VID, writer_ids::WRITER_PID);
 }
 
 bool HidDevicePresent(std::uint16_t vid, std::uint16_t pid) {
@@ -236,19 +244,46 @@ bool HidDevicePresent(std::uint16_t vid, std::uint16_t pid) {
     return present;
 }
 
+std::vector<HidWriter> ListHidWriters(std::uint16_t vid, std::uint16_t pid) {
+    std::vector<HidWriter> writers;
+    if (!HidReady()) return writers;
+    hid_device_info* list = hid_enumerate(vid, pid);
+    for (const hid_device_info* d = list; d; d = d->next) {
+        const std::string path = d->path ? d->path : "";
+        // A device with several top-level collections is listed once for each.
+        const auto same = [&](const HidWriter& w) { return w.path == path; };
+        if (path.empty() || std::any_of(writers.begin(), writers.end(), same)) continue;
+        writers.push_back({path, Narrow(d->serial_number), d->product_id});
+    }
+    hid_free_enumeration(list);
+    return writers;
+}
+
 std::unique_ptr<Link> OpenHidLink(std::uint16_t vid, std::uint16_t pid, std::string& problem) {
     problem.clear();
     if (!HidReady()) {
         problem = "HID support unavailable";
         return nullptr;
     }
-    hid_device_info* list = hid_enumerate(vid, pid);
-    if (!list) return nullptr;
-    const std::string path = list->path ? list->path : "";
-    hid_free_enumeration(list);
+    const std::vector<HidWriter> writers = ListHidWriters(vid, pid);
+    if (writers.empty()) return nullptr;
+    return OpenHidLinkAt(writers.front().path, problem);
+}
+
+std::unique_ptr<Link> OpenHidLinkAt(const std::string& path, std::string& problem) {
+    problem.clear();
+    if (!HidReady()) {
+        problem = "HID support unavailable";
+        return nullptr;
+    }
+    errno = 0;
     hid_device* dev = hid_open_path(path.c_str());
     if (!dev) {
-        if (::access(path.c_str(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
+        const int openError = errno;
+        const bool refused =
+            openError == EACCES || openError == EPERM ||
+            (::access(path.c_str(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM));
+        if (refused) {
             ReportHidPermission(path);
             problem = "permission denied on " + path;
         } else {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tnx {
 
@@ -25,8 +26,20 @@ class Link {
 std::unique_ptr<Link> OpenSocketLink(const std::string& path, std::uint32_t channel,
                                      std::uint16_t vid, std::uint16_t pid, int timeoutMs);
 
-// Opens a real writer. On failure `problem` says why (empty when none is attached).
+// One writer attached over USB HID, as the system lists it.
+struct HidWriter {
+    std::string path;    // the device node, what OpenHidLinkAt takes
+    std::string serial;  // the USB serial string; empty when the device has none
+    std::uint16_t productId = 0;
+};
+// The attached devices with the vendor id and the product id (0: any of the vendor's), one
+// entry a device node, in the system's order.
+std::vector<HidWriter> ListHidWriters(std::uint16_t vid, std::uint16_t pid);
+
+// Opens the first writer with the ids, or the one at `path`. On failure `problem` says why
+// (empty when none is attached).
 std::unique_ptr<Link> OpenHidLink(std::uint16_t vid, std::uint16_t pid, std::string& problem);
+std::unique_ptr<Link> OpenHidLinkAt(const std::string& path, std::string& problem);
 bool HidDevicePresent(std::uint16_t vid, std::uint16_t pid);
 // Sends a feature report to a real writer (used to restart it into its loader).
 bool HidSendFeature(std::uint16_t vid, std::uint16_t pid, const std::uint8_t* report,
@@ -41,7 +54,7 @@ struct TransportChoice {
 // virtual writer's default socket when it exists.
 TransportChoice ChooseTransport(std::uint16_t vid, std::uint16_t pid);
 
-// Explains a refused HID device on standard error once per process, with the udev rule.
+// Explains a refused HID device on standard error once per process, naming the udev rule.
 void ReportHidPermission(const std::string& devicePath);
 
 }  // namespace tnx

@@ -15,9 +15,9 @@
 
 #include "catalogue/part_database.h"
 #include "platform/device/writer_ids.h"
-#include "tunnix/hid_framing.h"
 #include "tunnix/socket_hello.h"
 #include "vwriter/numbers.h"
+#include "vwriter/pacer.h"
 
 namespace vw {
 
@@ -111,7 +111,7 @@ bool WriteFileAside(const std::string& path, const std::vector<std::uint8_t>& by
 
 class SocketPort final : public Port {
   public:
-    SocketPort(int fd, bool usbTiming) : fd_(fd), usbTiming_(usbTiming) {}
+    SocketPort(int fd, bool usbTiming) : fd_(fd), pacer_(usbTiming) {}
     bool ReadExact(std::uint8_t* buffer, std::size_t length) override {
         std::size_t done = 0;
         partial_ = 0;
@@ -124,11 +124,11 @@ class SocketPort final : public Port {
                 return false;
             }
         }
-        Pace(length);
+        pacer_.Bytes(length);
         return true;
     }
     bool Write(const std::uint8_t* data, std::size_t length) override {
-        Pace(length);
+        pacer_.Bytes(length);
         std::size_t done = 0;
         while (done < length) {
             const ssize_t n = ::send(fd_, data + done, length - done, MSG_NOSIGNAL);
@@ -163,23 +163,9 @@ class SocketPort final : public Port {
     }
 
   private:
-    // Full-speed HID as the report framing uses it: 63 payload bytes a report, one report a
-    // millisecond. Host and device take turns, so every transfer's reports follow the last
-    // one's; a clock that runs on from where the last transfer was due keeps sleep overshoot
-    // from adding up, and starts afresh when the host has been quiet.
-    void Pace(std::size_t length) {
-        if (!usbTiming_ || length == 0) return;
-        const auto reports =
-            static_cast<long>((length + tnx::kReportPayload - 1) / tnx::kReportPayload);
-        const auto now = Clock::now();
-        if (due_ + std::chrono::milliseconds(1) < now) due_ = now;
-        due_ += std::chrono::milliseconds(reports);
-        std::this_thread::sleep_until(due_);
-    }
     int fd_;
-    bool usbTiming_;
+    Pacer pacer_;
     std::size_t partial_ = 0;
-    Clock::time_point due_{};
 };
 
 }  // namespace
@@ -210,6 +196,7 @@ bool Daemon::Plug(std::string* error) {
     if (listenFd_ < 0) return false;
     plugged_ = true;
     detached_ = false;
+    if (uhid_) uhid_->Create(device_.CurrentMode());
     trace_.Event("plugged");
     return true;
 }
@@ -224,6 +211,7 @@ void Daemon::Unplug() {
         std::lock_guard lock(sessionsMutex_);
         for (auto& s : sessions_) ::shutdown(s->fd, SHUT_RDWR);
     }
+    if (uhid_) uhid_->Destroy();
     if (plugged_) trace_.Event("unplugged");
     plugged_ = false;
 }
@@ -235,18 +223,27 @@ void Daemon::OnDetach(void* self) {
 void Daemon::ServeSession(Session& session) {
     std::uint8_t hello[tnx::kHelloSize];
     if (!ReadWithin(session.fd, hello, sizeof hello, 2000)) return;
-    const unsigned id = ++connections_;
     const std::uint32_t channel = GetLE32(hello + 4);
-    const char* channelName = channel == tnx::kChannelWriter   ? "writer"
-                              : channel == tnx::kChannelLoader ? "loader"
-                                                               : "unknown";
-    const bool ids = std::memcmp(hello, tnx::kHelloMagic, 4) == 0 &&
-                     GetLE32(hello + 8) == writer_ids::WRITER_VID &&
-                     GetLE32(hello + 12) == writer_ids::WRITER_PID;
+    const bool magic = std::memcmp(hello, tnx::kHelloMagic, 4) == 0;
+    if (magic && channel == tnx::kChannelDescribe) {
+        Describe(session.fd);  // enumeration, not a connection to the function
+        return;
+    }
+    const unsigned id = ++connections_;
     const Mode mode = device_.CurrentMode();
-    const bool accepted = ids && !detached_ &&
-                          ((channel == tnx::kChannelWriter && mode == Mode::kApplication) ||
-                           channel == tnx::kChannelLoader);
+    // Over HID reports the function is the one enumerated now, told apart by its product id.
+    const bool reports = channel == tnx::kChannelReports;
+    const bool loader = reports ? mode == Mode::kLoader : channel == tnx::kChannelLoader;
+    const char* channelName = !reports && channel != tnx::kChannelWriter && !loader ? "unknown"
+                              : loader                                              ? "loader"
+                                                                                    : "writer";
+    const std::uint32_t pid = reports ? HidProductId(mode) : writer_ids::WRITER_PID;
+    const bool ids =
+        magic && GetLE32(hello + 8) == writer_ids::WRITER_VID && GetLE32(hello + 12) == pid;
+    const bool accepted =
+        ids && !detached_ &&
+        (reports || (channel == tnx::kChannelWriter && mode == Mode::kApplication) ||
+         channel == tnx::kChannelLoader);
     const std::uint8_t answer = accepted ? 1 : 0;
     SocketPort port(session.fd, options_.usbTiming);
     if (!accepted) {
@@ -262,29 +259,82 @@ void Daemon::ServeSession(Session& session) {
         trace_.Connection("connection close", id, channelName, "host closed");
         return;
     }
-    const char* reason = "host closed";
-    if (channel == tnx::kChannelWriter) {
-        switch (ServeWriter(device_, port, &trace_, options_.engine)) {
-            case SessionEnd::kHostClosed:
-                break;
-            case SessionEnd::kDropped:
-                reason = "dropped by a fault";
-                break;
-            case SessionEnd::kProtocolError:
-                reason = "dropped on a protocol error";
-                break;
-        }
+    const char* reason = nullptr;
+    if (reports) {
+        SocketReports link(session.fd, device_, &trace_, options_.engine, options_.usbTiming,
+                           Reports());
+        reason = ServeFunction(link.port(), mode);
     } else {
-        const Restart restart = ServeLoader(device_, port, &trace_, &Daemon::OnDetach, this);
-        if (restart != Restart::kNone) {
-            reason = "restart";
-            pendingRestart_ = static_cast<int>(restart);
-            Wake();
-        } else {
-            reason = "request served";
-        }
+        reason = ServeFunction(port, loader ? Mode::kLoader : Mode::kApplication);
     }
     trace_.Connection("connection close", id, channelName, reason);
+}
+
+const char* Daemon::ServeFunction(Port& port, Mode mode) {
+    if (mode == Mode::kApplication) {
+        switch (ServeWriter(device_, port, &trace_, options_.engine)) {
+            case SessionEnd::kHostClosed:
+                return "host closed";
+            case SessionEnd::kDropped:
+                return "dropped by a fault";
+            case SessionEnd::kProtocolError:
+                return "dropped on a protocol error";
+        }
+    }
+    const Restart restart = ServeLoader(device_, port, &trace_, &Daemon::OnDetach, this);
+    if (restart == Restart::kNone) return "request served";
+    pendingRestart_ = static_cast<int>(restart);
+    Wake();
+    return "restart";
+}
+
+void Daemon::Describe(int fd) {
+    std::uint8_t answer[1 + tnx::kDescriptorSize] = {};
+    const bool present = !detached_;
+    answer[0] = present ? 1 : 0;
+    const Mode mode = device_.CurrentMode();
+    const std::uint16_t fields[3] = {kHidVendorId, HidProductId(mode), kHidRelease};
+    for (int i = 0; i < 3; ++i) {
+        answer[1 + 2 * i] = static_cast<std::uint8_t>(fields[i] & 0xFF);
+        answer[2 + 2 * i] = static_cast<std::uint8_t>(fields[i] >> 8);
+    }
+    std::uint8_t* serial = answer + 7;
+    std::memcpy(serial, options_.usbSerial.data(),
+                std::min(options_.usbSerial.size(), tnx::kSerialField - 1));
+    const std::string product = HidProductName(mode);
+    std::memcpy(serial + tnx::kSerialField, product.data(),
+                std::min(product.size(), tnx::kProductField - 1));
+    [[maybe_unused]] const auto n = ::send(fd, answer, present ? sizeof answer : 1, MSG_NOSIGNAL);
+}
+
+ReportHost Daemon::Reports() {
+    return {[this](ReportPort& port) {
+                const Mode mode = device_.CurrentMode();
+                const char* name = mode == Mode::kLoader ? "loader" : "writer";
+                const unsigned id = ++connections_;
+                trace_.Connection("connection open", id, name, "uhid");
+                trace_.Connection("connection close", id, name, ServeFunction(port, mode));
+            },
+            [this](const std::uint8_t* report, std::size_t length, Restart& restart) {
+                return OnFeature(report, length, restart);
+            },
+            [this](Restart restart) {
+                pendingRestart_ = static_cast<int>(restart);
+                Wake();
+            }};
+}
+
+// The application restarts into its loader on feature report 2 "ISP".
+bool Daemon::OnFeature(const std::uint8_t* report, std::size_t length, Restart& restart) {
+    static constexpr std::uint8_t kIntoLoader[] = {0x02, 'I', 'S', 'P'};
+    if (length != sizeof kIntoLoader || std::memcmp(report, kIntoLoader, length) != 0 ||
+        device_.CurrentMode() != Mode::kApplication || detached_) {
+        return false;
+    }
+    trace_.Event("feature report: restart into loader");
+    detached_ = true;
+    restart = Restart::kIntoLoader;
+    return true;
 }
 
 void Daemon::Accept() {
@@ -459,6 +509,11 @@ void Daemon::CloseControlClients() {
 
 bool Daemon::Run(std::string* error) {
     if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    if (!options_.uhidPath.empty()) {
+        uhid_ = std::make_unique<UhidWriter>(device_, &trace_, options_.engine, options_.usbTiming,
+                                             Reports(), options_.usbSerial);
+        if (!uhid_->Open(options_.uhidPath, error)) return false;
+    }
     const std::string controlPath = writer_ids::ControlSocketFor(options_.socketPath);
     controlFd_ = Listen(controlPath, error);
     if (controlFd_ < 0) return false;
@@ -529,6 +584,7 @@ bool Daemon::Run(std::string* error) {
     }
     CloseControlClients();
     Unplug();
+    uhid_.reset();
     Reap(true);
     device_.Commit();
     ::close(controlFd_);

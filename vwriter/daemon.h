@@ -14,6 +14,8 @@
 
 #include "vwriter/device.h"
 #include "vwriter/engine.h"
+#include "vwriter/report_port.h"
+#include "vwriter/uhid.h"
 
 namespace vw {
 
@@ -22,6 +24,8 @@ struct DaemonOptions {
     bool usbTiming = false;
     int reenumerateMs = 300;  // how long the device stays away while it re-enumerates
     EngineOptions engine;
+    std::string usbSerial = "VW0001";  // the USB serial string enumeration shows
+    std::string uhidPath;              // non-empty: also a kernel HID device through this node
 };
 
 class Daemon {
@@ -44,6 +48,11 @@ class Daemon {
     void Wake();
     void Accept();
     void ServeSession(Session& session);
+    void Describe(int fd);
+    // Serves one session of the device's function in `mode` and returns why it ended.
+    const char* ServeFunction(Port& port, Mode mode);
+    ReportHost Reports();
+    bool OnFeature(const std::uint8_t* report, std::size_t length, Restart& restart);
     struct ControlClient {
         int fd = -1;
         std::string in, out;
@@ -74,6 +83,7 @@ class Daemon {
     std::atomic<int> pendingRestart_{0};
     std::atomic<unsigned> connections_{0};
     std::vector<ControlClient> controlClients_;
+    std::unique_ptr<UhidWriter> uhid_;
     bool plugged_ = false;
     std::optional<std::chrono::steady_clock::time_point> plugAt_;
 };

@@ -80,6 +80,9 @@ constexpr KindName kKinds[] = {
     {FaultKind::kDelay, "delay", false, kAnyCommand, 0, 60'000},
     {FaultKind::kExtra, "extra", false, kWithStatus},
     {FaultKind::kDeaf, "deaf", false, kWithStatus},
+    {FaultKind::kShortReport, "shortreport", true, kAnyCommand},
+    {FaultKind::kReportId, "reportid", true, kAnyCommand},
+    {FaultKind::kWriteFail, "writefail", true, kWrite},
 };
 
 struct LoaderName {

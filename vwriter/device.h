@@ -36,6 +36,10 @@ enum class FaultKind {
     kDelay,       // the reply (for trim: the result) is held back `value` milliseconds
     kExtra,       // one unsolicited byte 1 follows the status byte
     kDeaf,        // the device takes nothing more from the host once it has the frame
+    // HID reports (the report channel and uhid); `chunk` counts reports from the frame on.
+    kShortReport,  // input report N is cut to half its size
+    kReportId,     // input report N comes with a report id in front
+    kWriteFail,    // output report N after the frame is refused: the host's write fails
     // The loader path; cmd holds the request letter.
     kLoaderDownload,  // a download request is refused
     kLoaderChecksum,  // a downloaded image is refused as if its sum were wrong

@@ -79,6 +79,7 @@ class Session {
         p2_ = GetLE32(frame + 8);
         p3_ = GetLE32(frame + 12);
         faults_ = device_.BeginFrame(cmd_, sub_);
+        port_.BeginAnswer(faults_);
         if (Has(FaultKind::kNoReply)) {
             TraceFrame(-1, 0);
             return true;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "vwriter/device.h"
 
@@ -30,6 +31,9 @@ class Port {
     virtual void StopReading() {}
     // Reads and forgets `length` bytes.
     void Discard(std::size_t length);
+    // A frame has been read; `faults` apply to its answer (the report-level ones matter to a
+    // port that carries HID reports).
+    virtual void BeginAnswer(const std::vector<Fault>& /*faults*/) {}
 };
 
 // One JSON object a line for every frame and data phase.

@@ -1,4 +1,5 @@
 // vwriter: the virtual writer daemon and its control command.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -18,7 +19,7 @@ namespace {
 constexpr const char* kHelp =
     "usage: vwriter [--socket PATH] [--part INDEX] [--state FILE] [--trace FILE]\n"
     "               [--fault FAULT]... [--usb-timing] [--firmware current|old]\n"
-    "               [--strict | --lenient] [--reenumerate-ms N]\n"
+    "               [--strict | --lenient] [--reenumerate-ms N] [--usb-serial TEXT] [--uhid]\n"
     "       vwriter --ids\n"
     "       vwriter ctl [--socket PATH] COMMAND [ARG]\n"
     "\n"
@@ -53,6 +54,11 @@ constexpr const char* kHelp =
     "                     (default: current, or what a --state file kept)\n"
     "  --reenumerate-ms N how long the device stays away when it restarts (default 300,\n"
     "                     at most 60000)\n"
+    "  --usb-serial TEXT  the USB serial string HID enumeration shows (default VW0001;\n"
+    "                     1 to 25 printable characters, no spaces)\n"
+    "  --uhid             also appear as a kernel HID device through /dev/uhid, so the\n"
+    "                     program reaches it through hidraw as it reaches a real writer\n"
+    "                     (TUNNIX_DEVICE=hid); fails when /dev/uhid cannot be opened\n"
     "  --ids              print the writer's USB ids and interface GUID\n"
     "\n"
     "ctl commands: state | part INDEX | fault FAULT | clear-faults | run N (stand-alone\n"
@@ -132,6 +138,18 @@ int main(int argc, char** argv) {
             if (!TakeValue(args, i, firmware)) return 2;
             if (firmware != "current" && firmware != "old") {
                 std::fprintf(stderr, "vwriter: --firmware takes current or old\n");
+                return 2;
+            }
+        } else if (a == "--uhid") {
+            options.uhidPath = "/dev/uhid";
+        } else if (a == "--usb-serial") {
+            if (!TakeValue(args, i, options.usbSerial)) return 2;
+            const bool printable = std::all_of(options.usbSerial.begin(), options.usbSerial.end(),
+                                               [](char c) { return c > ' ' && c < 0x7F; });
+            if (options.usbSerial.empty() || options.usbSerial.size() > 25 || !printable) {
+                std::fprintf(
+                    stderr,
+                    "vwriter: --usb-serial takes 1 to 25 printable characters, no spaces\n");
                 return 2;
             }
         } else if (a == "--strict") {

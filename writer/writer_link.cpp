@@ -159,12 +159,12 @@ std::uint32_t WriterLink::Read(std::uint8_t* buffer, std::uint32_t length,
 
 void WriterLink::DiscardPendingInput() {
     if (outOfStep_) {
-        // An answer that missed its time-out still comes, and would be read as the answer to
-        // this frame: give it one more time-out to arrive, then a moment of quiet.
+        // An answer that missed its time-out may still come, and would be read as the answer
+        // to this frame: give it a while to arrive, then a moment of quiet.
+        constexpr std::uint32_t kLateMs = 2000;
         constexpr std::uint32_t kQuietMs = 100;
-        const auto until =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(kDefaultTimeoutMs);
-        std::uint32_t wait = kDefaultTimeoutMs;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLateMs);
+        std::uint32_t wait = kLateMs;
         while (!DeadlinePassed() && std::chrono::steady_clock::now() < until) {
             std::uint8_t late = 0;
             if (Read(&late, 1, wait) == 0) break;

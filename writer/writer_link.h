@@ -82,8 +82,8 @@ class WriterLink {
     bool Write(const std::uint8_t* data, std::uint32_t length, std::uint32_t timeoutMs);
     // Reads through libtunnix; the count read. A short count leaves the link out of step.
     std::uint32_t Read(std::uint8_t* buffer, std::uint32_t length, std::uint32_t timeoutMs);
-    // Before a command frame: drops whatever the writer sent unasked, after waiting out a late
-    // answer when a read on this connection timed out.
+    // Before a command frame: drops whatever the writer sent unasked, after giving a late answer
+    // a while to arrive when a read on this connection came back short.
     void DiscardPendingInput();
 
     Host& host_;

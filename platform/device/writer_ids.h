@@ -11,6 +11,8 @@ inline constexpr std::uint16_t WRITER_VID = 0x2F17;
 inline constexpr std::uint16_t WRITER_PID = 0x7A51;
 // The product id under which the HID class lists the writer (device names, enumeration).
 inline constexpr std::uint16_t WRITER_ENUM_PID = 0x7A50;
+// The product id the writer's loader enumerates under over USB while it takes an image.
+inline constexpr std::uint16_t WRITER_LOADER_PID = WRITER_ENUM_PID;
 // Device-interface GUID; part of the upgrade's Go event name.
 inline constexpr const char* kWriterInterfaceGuid = "{6C1D8A3E-4B2F-4E57-9A1C-3F0B5D27E4C8}";
 

@@ -38,7 +38,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = cv51-writer ] || fail "package name is '$(field Package)'"
 [ "$(field Version)" = "$version-1" ] || fail "version is '$(field Version)', project is $version"
 [ -n "$(field Maintainer)" ] || fail "no maintainer"
-for dep in libqt6widgets6 libhidapi-hidraw0 libc6; do
+for dep in libqt6widgets6 libhidapi-hidraw0 libc6 libqt6sql6-sqlite; do
     field Depends | grep -q "$dep" || fail "Depends lacks $dep: $(field Depends)"
 done
 
@@ -50,6 +50,7 @@ expected=(
     usr/bin/writer usr/bin/writer-cli usr/bin/vwriter
     $private/writer $private/writer-cli $private/vwriter $private/logo.bmp
     $private/libplatform.so $private/libquadrel.so $private/libtunnix.so $private/libdfu.so
+    $private/libformdraw.so
     usr/lib/udev/rules.d/70-writer.rules
     usr/share/applications/cv51-writer.desktop
     usr/share/icons/hicolor/scalable/apps/cv51-writer.svg
@@ -61,6 +62,10 @@ expected=(
 for path in "${expected[@]}"; do
     [ -e "$root/$path" ] || fail "missing $path"
 done
+
+# The tests' hidapi double is never shipped, and nothing shipped names it.
+[ -z "$(find "$root" -name '*hidapi_double*')" ] || fail "the package holds the hidapi double"
+! grep -rqa hidapi_double "$root" || fail "a packaged file names the hidapi double"
 
 # Nothing in the public library path: only the private folder and udev's under usr/lib.
 public=$(find "$root/usr/lib" -mindepth 1 -maxdepth 1 ! -name cv51-writer ! -name udev)

@@ -21,7 +21,8 @@ TEST(HidFraming, AChunkIsSplitIntoCountedReportsWithIdZero) {
     for (const auto& r : reports) {
         EXPECT_EQ(r[0], 0);  // report id
         const auto payload = DecodeReport(r.data() + 1, r.size() - 1);
-        joined.insert(joined.end(), payload.begin(), payload.end());
+        ASSERT_TRUE(payload);
+        joined.insert(joined.end(), payload->begin(), payload->end());
     }
     EXPECT_EQ(joined, chunk);
     // Padding after a short payload is zero.
@@ -30,13 +31,24 @@ TEST(HidFraming, AChunkIsSplitIntoCountedReportsWithIdZero) {
     EXPECT_EQ(EncodeReports(chunk.data(), 16).size(), 1u);
 }
 
-TEST(HidFraming, InputCountsNeverReachPastWhatArrived) {
-    std::uint8_t report[64] = {};
-    report[0] = 0xFF;  // claims more than a report holds
-    EXPECT_EQ(DecodeReport(report, 64).size(), 63u);
-    report[0] = 50;  // claims more than arrived
-    EXPECT_EQ(DecodeReport(report, 10).size(), 9u);
-    EXPECT_TRUE(DecodeReport(report, 0).empty());
+// A report is believed only when it is exactly one of the writer's: anything else would turn a
+// report id, a count or padding into data.
+TEST(HidFraming, OnlyAWholeReportWithAPlausibleCountIsBelieved) {
+    std::uint8_t report[65] = {};
+    report[0] = 63;
+    report[63] = 0xAB;
+    const auto full = DecodeReport(report, 64);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->size(), 63u);
+    EXPECT_EQ(full->back(), 0xAB);
+    report[0] = 1;
+    ASSERT_TRUE(DecodeReport(report, 64));
+    EXPECT_EQ(DecodeReport(report, 64)->size(), 1u);
+    EXPECT_FALSE(DecodeReport(report, 32));  // short
+    EXPECT_FALSE(DecodeReport(report, 65));  // a report id in front
+    EXPECT_FALSE(DecodeReport(report, 0));
+    report[0] = 64;  // claims more than a report holds
+    EXPECT_FALSE(DecodeReport(report, 64));
     report[0] = 0;
-    EXPECT_TRUE(DecodeReport(report, 64).empty());
+    EXPECT_FALSE(DecodeReport(report, 64));
 }

@@ -85,7 +85,13 @@ VWriter::VWriter(std::vector<std::string> args) : args_(std::move(args)) {
     char tmpl[] = "/tmp/vwt-XXXXXX";
     if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp");
     dir_ = tmpl;
-    socket_ = dir_ + "/dev.sock";
+    // VWRITER_TEST_TRANSPORT=hid: the tests reach the device through the hidapi double (which
+    // they preload) on its report channel; uhid: through the kernel HID device it makes. The
+    // socket then sits where the device watcher looks for a virtual writer.
+    const char* transport = std::getenv("VWRITER_TEST_TRANSPORT");
+    const std::string over = transport ? transport : "";
+    const bool hid = over == "hid" || over == "uhid";
+    socket_ = dir_ + (hid ? "/vwriter.sock" : "/dev.sock");
     tracePath_ = dir_ + "/trace.jsonl";
     bool traced = false;
     for (std::size_t i = 0; i < args_.size(); ++i) {
@@ -105,7 +111,14 @@ VWriter::VWriter(std::vector<std::string> args) : args_(std::move(args)) {
         args_.push_back(tracePath_);
     }
     if (strict_) args_.push_back("--strict");
-    ::setenv(writer_ids::kDeviceEnv, ("vwriter:" + socket_).c_str(), 1);
+    if (over == "uhid") {
+        args_.insert(args_.end(), {"--uhid", "--usb-serial", "T" + std::to_string(::getpid())});
+    }
+    ::setenv(writer_ids::kDeviceEnv, hid ? "hid" : ("vwriter:" + socket_).c_str(), 1);
+    if (hid) {
+        ::setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+        ::setenv("HIDAPI_DOUBLE_DEVICES", socket_.c_str(), 1);
+    }
     Start();
 }
 

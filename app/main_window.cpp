@@ -51,8 +51,9 @@ void SetControlText(QWidget* widget, const QString& text) {
     }
 }
 
-// Copies a list model into a drop-down list without raising the list's own signals.
-void MirrorList(QComboBox* box, const model::ListModel& list) {
+// Copies a list model into a drop-down list without raising the list's own signals. `live` is
+// false while an operation runs: then nothing that changes the workbench takes input.
+void MirrorList(QComboBox* box, const model::ListModel& list, bool live) {
     const QSignalBlocker block(box);
     bool same = box->count() == list.Count();
     for (int i = 0; same && i < list.Count(); ++i) {
@@ -67,15 +68,15 @@ void MirrorList(QComboBox* box, const model::ListModel& list) {
         }
     }
     box->setCurrentIndex(list.Selected());
-    box->setEnabled(list.enabled);
+    box->setEnabled(list.enabled && live);
     box->setToolTip(FromUtf8(list.tooltip));
 }
 
-void MirrorCheck(QCheckBox* box, const model::CheckModel& check) {
+void MirrorCheck(QCheckBox* box, const model::CheckModel& check, bool live) {
     const QSignalBlocker block(box);
     box->setText(FromUtf8(check.text));
     box->setChecked(check.ticked);
-    box->setEnabled(check.enabled);
+    box->setEnabled(check.enabled && live);
     box->setToolTip(FromUtf8(check.tooltip));
 }
 
@@ -109,6 +110,7 @@ void MainWindow::BuildWriterSide() {
     link_ = std::make_unique<writer::WriterLink>(*writerHost_);
     writer_ =
         std::make_unique<writer::Writer>(bench_, *link_, *writerHost_, *log_, *writerQuestions_);
+    writer_->busy.onChange = [this](bool) { MirrorBusy(); };
     writer_->busy = true;  // until the window has opened
     link_->Load(*writerQuestions_);
     dialogs::InstallDfuUpgrade(this, *writer_);
@@ -116,11 +118,29 @@ void MainWindow::BuildWriterSide() {
 
 void MainWindow::OnWriterButton(int id) {
     if (id == id::kAuto) {
-        dialogs::OpenAutoDialog(this, bench_.info.autoSteps,
-                                [this](std::uint8_t mask) { writer_->RunAuto(mask); });
+        dialogs::OpenAutoDialog(this, bench_.info.autoSteps, [this](std::uint8_t mask) {
+            TellWhyNotStarted(writer_->RunAuto(mask));
+        });
         return;
     }
-    writer_->OnButton(id);
+    TellWhyNotStarted(writer_->OnButton(id));
+}
+
+void MainWindow::TellWhyNotStarted(const core::Outcome& outcome) {
+    // Without a writer nothing is said, as ever; a reason there is goes into a box.
+    if (outcome.notStarted() && !outcome.why().empty()) writerQuestions_->Inform("", outcome.why());
+}
+
+bool MainWindow::Live() const {
+    return !writer_ || !writer_->busy;
+}
+
+void MainWindow::MirrorBusy() {
+    Mirror(model::kChangeSeriesList | model::kChangePartList | model::kChangeOptionPanel);
+    const bool live = Live();
+    languageButton_->setEnabled(live);
+    if (hexControl_ != nullptr) hexControl_->setEnabled(live);
+    for (int id = id::kLoadFile; id <= id::kOffLine; ++id) Control(id)->setEnabled(live);
 }
 
 MainWindow::~MainWindow() {
@@ -384,6 +404,8 @@ QWidget* MainWindow::BuildStatusLine() {
     layout->addWidget(filepath_, 0, 1);
     progress_ = new QProgressBar(this);
     progress_->setTextVisible(false);
+    // Exactly the path field's height: the row keeps its size when the bar takes the place.
+    progress_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     progress_->hide();
     Register(id::kProgressBar, progress_);
     layout->addWidget(progress_, 0, 1);
@@ -542,8 +564,8 @@ void MainWindow::ApplyLanguage() {
 }
 
 void MainWindow::Mirror(unsigned changes) {
-    if (changes & model::kChangeSeriesList) MirrorList(seriesList_, bench_.series);
-    if (changes & model::kChangePartList) MirrorList(partList_, bench_.parts);
+    if (changes & model::kChangeSeriesList) MirrorList(seriesList_, bench_.series, Live());
+    if (changes & model::kChangePartList) MirrorList(partList_, bench_.parts, Live());
     if (changes & model::kChangeOptionPanel) MirrorOptionPanel();
     if (changes & model::kChangeStatusLine) MirrorStatusLine();
 }
@@ -551,17 +573,20 @@ void MainWindow::Mirror(unsigned changes) {
 void MainWindow::MirrorOptionPanel() {
     auto& panel = bench_.panel;
     for (model::ListModel* list : {&panel.osc, &panel.isp, &panel.iap, &panel.hwpsx}) {
-        MirrorList(static_cast<QComboBox*>(Control(list->id())), *list);
+        MirrorList(static_cast<QComboBox*>(Control(list->id())), *list, Live());
     }
     for (model::TextModel* text : {&panel.ispNow, &panel.iapNow, &panel.hwpsxNow}) {
         MirrorText(static_cast<QLabel*>(Control(text->id)), *text);
     }
-    MirrorCheck(static_cast<QCheckBox*>(Control(panel.hwwidlSet.id)), panel.hwwidlSet);
-    MirrorCheck(static_cast<QCheckBox*>(Control(panel.hwwidlNow.id)), panel.hwwidlNow);
+    const bool live = Live();
+    MirrorCheck(static_cast<QCheckBox*>(Control(panel.hwwidlSet.id)), panel.hwwidlSet, live);
+    MirrorCheck(static_cast<QCheckBox*>(Control(panel.hwwidlNow.id)), panel.hwwidlNow, live);
     for (int i = 0; i < model::id::kOptionRows; ++i) {
         const auto row = static_cast<std::size_t>(i);
-        MirrorCheck(static_cast<QCheckBox*>(Control(panel.setBoxes[row].id)), panel.setBoxes[row]);
-        MirrorCheck(static_cast<QCheckBox*>(Control(panel.nowBoxes[row].id)), panel.nowBoxes[row]);
+        MirrorCheck(static_cast<QCheckBox*>(Control(panel.setBoxes[row].id)), panel.setBoxes[row],
+                    live);
+        MirrorCheck(static_cast<QCheckBox*>(Control(panel.nowBoxes[row].id)), panel.nowBoxes[row],
+                    live);
     }
 }
 
@@ -613,7 +638,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
-    // Stands in for the window's system menu: the language commands.
+    // Stands in for the window's system menu: the language commands, not during an operation.
+    if (!Live()) return;
     languageMenu_->popup(event->globalPos());
 }
 

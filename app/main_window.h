@@ -93,6 +93,10 @@ class MainWindow : public QWidget, public platform::MessageWindow {
     void SaveProfile();
     void BuildWriterSide();
     void OnWriterButton(int id);
+    void TellWhyNotStarted(const core::Outcome& outcome);
+    // False while the writer is busy: every control that changes the workbench is disabled.
+    bool Live() const;
+    void MirrorBusy();
 
     Profile& profile_;
     WriterFamilyProbe probe_;

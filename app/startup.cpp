@@ -32,7 +32,7 @@ int RunWriter(const QStringList& arguments) {
 
     int result = 1;
     {
-        // No writer link yet: connecting fails, so the profile's writer family is used.
+        // The window's own link asks an attached writer for its family as it opens.
         MainWindow window(profile);
         if (window.CodeBufferCreated()) {
             window.Open(commandLinePath);

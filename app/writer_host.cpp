@@ -7,7 +7,6 @@
 #include <QThread>
 #include <QWidget>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string_view>
 
@@ -75,10 +74,15 @@ bool WriterQuestions::AskYesNo(std::string_view caption, std::string_view text) 
 }
 
 bool UsesVirtualWriter() {
-    const char* device = std::getenv(writer_ids::kDeviceEnv);
-    const std::string_view choice = device ? device : "";
-    if (choice.starts_with("vwriter:")) return true;
-    if (choice == "hid") return false;
+    switch (writer_ids::ConfiguredDeviceChoice()) {
+        case writer_ids::DeviceChoice::kVwriter:
+            return true;
+        case writer_ids::DeviceChoice::kHid:
+        case writer_ids::DeviceChoice::kNotUnderstood:
+            return false;
+        case writer_ids::DeviceChoice::kDetect:
+            break;
+    }
     // Unset: a real writer when one is attached, else the virtual writer's default socket.
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator("/sys/bus/hid/devices", ec)) {

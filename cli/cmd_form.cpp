@@ -91,9 +91,10 @@ int Run(const std::vector<std::string>& args) {
     SilentLog quiet;
     MessagesOnly answers;
     session.bench.Attach(&session.buffer, &quiet);
-    const int loaded = proj::LoadProgramFile(session.bench, path, session.dialogs, answers);
-    if (loaded == proj::kLoadTooLarge) return cli::Fail("file size is too large", path);
-    if (loaded != proj::kLoadOk) return 1;  // its message is out
+    const core::Outcome loaded =
+        proj::LoadProgramFile(session.bench, path, session.dialogs, answers);
+    if (loaded.why() == proj::kWhyTooLarge) return cli::Fail("file size is too large", path);
+    if (!loaded.passed()) return 1;  // its message is out
     const auto text = form::BuildProjectForm(session.bench, path, &boxes);
     if (!text) return 1;
 

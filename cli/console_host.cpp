@@ -12,14 +12,28 @@
 
 namespace cli {
 
-ConsoleHost::ConsoleHost() : terminal_(isatty(STDERR_FILENO) == 1) {}
+namespace {
+constexpr int kBarWidth = 40;
+constexpr int kDrawnWidth = kBarWidth + 7;  // "[", the bar, "] ", "100%"
+}  // namespace
+
+ConsoleHost::ConsoleHost()
+    : terminal_(isatty(STDERR_FILENO) == 1), logOnTerminal_(isatty(STDOUT_FILENO) == 1) {}
 
 ConsoleHost::~ConsoleHost() {
     Erase();
+    if (log_) log_->beforeWrite = nullptr;
+}
+
+void ConsoleHost::ShareTerminalWith(StdoutLog& log) {
+    log_ = &log;
+    log.beforeWrite = [this] { Erase(); };
 }
 
 void ConsoleHost::SetProgressPosition(std::uint32_t position) {
     if (!terminal_) return;
+    // Nothing is drawn until a transfer moves.
+    if (position == 0 && !drawn_) return;
     Draw(position > 100 ? 100 : position);
 }
 
@@ -31,21 +45,26 @@ void ConsoleHost::Wait(std::uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+std::string ConsoleHost::LinePrefix() const {
+    return log_ && logOnTerminal_ && !log_->keepLines ? log_->partialLine() : std::string();
+}
+
 void ConsoleHost::Draw(std::uint32_t position) {
     if (static_cast<int>(position) == last_) return;
     last_ = static_cast<int>(position);
-    constexpr int kWidth = 40;
-    const int filled = static_cast<int>(position) * kWidth / 100;
+    const int filled = static_cast<int>(position) * kBarWidth / 100;
     std::string bar(static_cast<std::size_t>(filled), '#');
-    bar.resize(kWidth, '.');
-    std::fprintf(stderr, "\r[%s] %3u%%", bar.c_str(), position);
+    bar.resize(kBarWidth, '.');
+    std::fprintf(stderr, "\r%s[%s] %3u%%", LinePrefix().c_str(), bar.c_str(), position);
     std::fflush(stderr);
     drawn_ = true;
 }
 
 void ConsoleHost::Erase() {
     if (!drawn_) return;
-    std::fprintf(stderr, "\r%*s\r", 48, "");
+    // Blanks the bar and leaves the cursor where the log's line goes on.
+    const std::string prefix = LinePrefix();
+    std::fprintf(stderr, "\r%s%*s\r%s", prefix.c_str(), kDrawnWidth, "", prefix.c_str());
     std::fflush(stderr);
     drawn_ = false;
     last_ = -1;
@@ -68,8 +87,8 @@ int OpenPartAndProject(Session& session, writer::Writer& writer, std::optional<s
     }
     if (project.empty()) return 0;
     session.dialogs.open = project;
-    return proj::LoadFileAtStartup(session.bench, project, session.dialogs, session.questions) ==
-                   proj::kLoadOk
+    return proj::LoadFileAtStartup(session.bench, project, session.dialogs, session.questions)
+                   .passed()
                ? 0
                : 1;
 }

@@ -1,4 +1,4 @@
-// The writer ports for writer-cli: a percentage on standard error while a transfer runs (only
+// The writer ports for writer-cli: a progress bar on standard error while a transfer moves (only
 // when it is a terminal), the firmware question answered from --upgrade.
 #pragma once
 
@@ -21,10 +21,19 @@ class ConsoleHost : public writer::Host {
     void PumpMessages() override {}
     void Wait(std::uint32_t ms) override;
 
+    // Keeps the bar off the log's lines: it is erased before the log writes anything, and,
+    // when the log is on the same terminal, drawn after the log's unfinished line ("Program
+    // => ") instead of over it. Undone when the host goes.
+    void ShareTerminalWith(StdoutLog& log);
+
   private:
     void Draw(std::uint32_t position);
     void Erase();
+    // The log's unfinished line when it is on the terminal too.
+    std::string LinePrefix() const;
     bool terminal_;
+    bool logOnTerminal_;
+    StdoutLog* log_ = nullptr;
     bool drawn_ = false;
     int last_ = -1;
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "core/about.h"
 
 namespace cli {
 
@@ -27,12 +28,17 @@ namespace {
 void PrintUsage(std::FILE* out) {
     std::fprintf(out, "usage: writer-cli COMMAND [ARGS...]\n\ncommands:\n");
     for (const auto& c : cli::Commands()) std::fprintf(out, "  %-12s %s\n", c.name, c.summary);
-    std::fprintf(out, "\n'writer-cli COMMAND --help' tells more about one command.\n");
+    std::fprintf(out, "\n'writer-cli COMMAND --help' tells more about one command;\n"
+                      "'writer-cli --version' gives the version and the licence.\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && !std::strcmp(argv[1], "--version")) {
+        std::printf("writer-cli %s (CV51 Writer)\n%s", core::kVersion, core::kLicenceNotice);
+        return 0;
+    }
     if (argc < 2 || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help")) {
         PrintUsage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;

@@ -9,11 +9,18 @@
 
 namespace cli {
 
-void StdoutLog::Clear() {
-    // Where the window would clear its log, the terminal starts a new line instead.
-    if (midLine_) std::fputc('\n', stdout);
-    midLine_ = false;
+void StdoutLog::Write(std::string_view text) {
+    if (keepLines) return;
+    if (beforeWrite) beforeWrite();
+    std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
+}
+
+void StdoutLog::EndLine() {
+    if (partial_.empty()) return;
+    if (keepLines) lines.push_back(partial_);
+    Write("\n");
+    partial_.clear();
 }
 
 void StdoutLog::Append(std::string_view text) {
@@ -24,9 +31,15 @@ void StdoutLog::Append(std::string_view text) {
         out += text[i];
     }
     if (out.empty()) return;
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
-    midLine_ = out.back() != '\n';
+    Write(out);
+    for (const char c : out) {
+        if (c != '\n') {
+            partial_ += c;
+            continue;
+        }
+        if (keepLines) lines.push_back(partial_);
+        partial_.clear();
+    }
 }
 
 void StderrQuestions::Show(std::string_view caption, std::string_view text) {
@@ -139,13 +152,12 @@ int ApplyStep(Session& s, const std::vector<std::string>& args, std::size_t at) 
             s.dialogs.placeAddress = *address;
             path = args[at + 2];
         }
-        return proj::LoadFileAtStartup(bench, path, s.dialogs, s.questions) == proj::kLoadOk ? 0
-                                                                                             : 1;
+        return proj::LoadFileAtStartup(bench, path, s.dialogs, s.questions).passed() ? 0 : 1;
     }
     if (step == "--isp") {
         s.dialogs.isp = value == "builtin" ? proj::IspChoice{proj::ISP_SRC_BUILTIN, {}}
                                            : proj::IspChoice{proj::ISP_SRC_USER, value};
-        return proj::InsertIspButton(bench, s.dialogs) ? 0 : 1;
+        return proj::InsertIspButton(bench, s.dialogs).passed() ? 0 : 1;
     }
     if (step == "--isp-space" || step == "--iap-space") {
         model::ListModel& list = step == "--isp-space" ? bench.panel.isp : bench.panel.iap;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,14 +17,31 @@
 
 namespace cli {
 
-// The message log on standard output: "\r\n" becomes a line break, other bytes stay.
+// The message log on standard output: "\r\n" becomes a line break, other bytes stay. A stream
+// cannot take lines back, so where the window clears its log a new line starts instead, and the
+// last line is ended when the log goes.
 class StdoutLog : public core::MessageSink {
   public:
-    void Clear() override;
+    StdoutLog() = default;
+    StdoutLog(const StdoutLog&) = delete;
+    StdoutLog& operator=(const StdoutLog&) = delete;
+    ~StdoutLog() override { EndLine(); }
+    void Clear() override { EndLine(); }
     void Append(std::string_view text) override;
+    // Ends a line left unfinished, so whatever follows starts on a line of its own.
+    void EndLine();
+
+    // The line being written, not ended yet.
+    const std::string& partialLine() const { return partial_; }
+    // Runs before anything reaches standard output (the progress bar is erased there).
+    std::function<void()> beforeWrite;
+    // Lines go into `lines` instead of standard output (a report gives them later).
+    bool keepLines = false;
+    std::vector<std::string> lines;
 
   private:
-    bool midLine_ = false;
+    void Write(std::string_view text);
+    std::string partial_;
 };
 
 // Message boxes go to standard error; questions are answered Yes.

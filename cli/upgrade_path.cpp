@@ -69,7 +69,7 @@ UpgradePath::~UpgradePath() {
 bool WriterFirmwareCurrent(writer::Writer& writer) {
     if (!writer.link().Connect()) return false;
     writer::FirmwareReply reply{};
-    const bool answered = writer.FirmwareVersion(reply);
+    const bool answered = writer.FirmwareVersion(reply).passed();
     writer.link().Disconnect();
     if (!answered) return false;
     const cat::Part part(writer.bench().currentPart);
@@ -99,7 +99,7 @@ int UpgradeWriter(writer::Writer& writer, bool force) {
             return 1;
         }
         writer.link().Disconnect();
-        ok = writer.CheckFirmware();
+        ok = writer.CheckFirmware().passed();
     } else {
         const auto family =
             static_cast<std::uint8_t>(cat::Part(writer.bench().currentPart).FirmwareFamily());
@@ -110,7 +110,7 @@ int UpgradeWriter(writer::Writer& writer, bool force) {
         }
         writer.log().Clear();
         writer.log().Append("Upgrade Writer => ");
-        ok = path.dfu().Run(image->bytes()) != 0;
+        ok = path.dfu().Run(image->bytes()).passed();
         writer.host().Wait(2000);
         if (ok) {
             writer.log().Append("Pass !\t");

@@ -7,13 +7,19 @@
 namespace proj {
 namespace {
 
+// A hexadecimal digit's value, or 0xFF for any other character.
 constexpr std::array<std::uint8_t, 256> MakeDigitTable() {
     std::array<std::uint8_t, 256> t{};
-    for (int c = 0; c < 256; ++c)
-        t[c] = static_cast<std::uint8_t>((c & 0x0F) + ((c & 0x40) ? 9 : 0));
+    for (int c = 0; c < 256; ++c) {
+        t[c] = c >= '0' && c <= '9'   ? static_cast<std::uint8_t>(c - '0')
+               : c >= 'A' && c <= 'F' ? static_cast<std::uint8_t>(c - 'A' + 10)
+               : c >= 'a' && c <= 'f' ? static_cast<std::uint8_t>(c - 'a' + 10)
+                                      : 0xFF;
+    }
     return t;
 }
 constexpr auto kDigit = MakeDigitTable();
+constexpr std::uint8_t kNotADigit = 0xFF;
 
 constexpr bool IsLineEnd(char c) {
     return c == '\n' || c == '\r';
@@ -37,16 +43,31 @@ HexImage ParseIntelHex(std::string_view text, std::size_t limit) {
         end = static_cast<const char*>(nul);
 
     std::uint8_t record[kRecordCapacity];
+    std::size_t lineNumber = 1;
     while (p < end) {
+        const std::size_t number = lineNumber;
         const char* line = p;
         while (p < end && !IsLineEnd(*p)) ++p;
         const char* lineEnd = p;
-        while (p < end && IsLineEnd(*p)) ++p;
+        for (; p < end && IsLineEnd(*p); ++p) {
+            if (*p == '\n' || p + 1 == end || p[1] != '\n') ++lineNumber;
+        }
         if (line == lineEnd || *line != ':') continue;
+        auto damaged = [&](const char* what) { out.damage = HexDamage{number, what}; };
 
+        while (lineEnd > line + 1 && (lineEnd[-1] == ' ' || lineEnd[-1] == '\t')) --lineEnd;
         const auto* q = reinterpret_cast<const unsigned char*>(line + 1);
-        const std::size_t pairs = static_cast<std::size_t>(lineEnd - (line + 1)) / 2;
-        if (pairs == 0) continue;
+        const auto digits = static_cast<std::size_t>(lineEnd - (line + 1));
+        if (digits == 0) continue;
+        if (std::any_of(q, q + digits, [](unsigned char c) { return kDigit[c] == kNotADigit; })) {
+            damaged("not a hexadecimal digit");
+            break;
+        }
+        if (digits % 2 != 0) {
+            damaged("odd number of digits");
+            break;
+        }
+        const std::size_t pairs = digits / 2;
         std::uint8_t sum = 0;
         std::size_t kept = 0;
         for (std::size_t i = 0; i < pairs; ++i, q += 2) {
@@ -54,9 +75,15 @@ HexImage ParseIntelHex(std::string_view text, std::size_t limit) {
             sum = static_cast<std::uint8_t>(sum + b);
             if (kept < kRecordCapacity) record[kept++] = b;
         }
-        if (sum != 0) break;
+        if (sum != 0) {
+            damaged("bad checksum");
+            break;
+        }
         const std::size_t count = record[0];
-        if (pairs < count + 5) break;  // the line is shorter than its own count
+        if (pairs < count + 5) {
+            damaged("record shorter than its count");
+            break;
+        }
         const std::uint32_t address = (std::uint32_t{record[1]} << 8) | record[2];
         const std::uint8_t type = record[3];
 

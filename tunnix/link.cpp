@@ -306,11 +306,15 @@ bool HidSendFeature(std::uint16_t vid, std::uint16_t pid, const std::uint8_t* re
 
 TransportChoice ChooseTransport(std::uint16_t vid, std::uint16_t pid) {
     TransportChoice choice;
-    const char* env = std::getenv(writer_ids::kDeviceEnv);
-    const std::string_view value = env ? env : "";
-    if (value == "hid") {
+    const writer_ids::DeviceChoice asked = writer_ids::ConfiguredDeviceChoice();
+    if (asked == writer_ids::DeviceChoice::kNotUnderstood) {
+        // A typo must not reach whichever writer detection finds.
+        static std::atomic<bool> told{false};
+        if (!told.exchange(true))
+            std::fprintf(stderr, "tunnix: %s\n", writer_ids::DeviceChoiceProblem().c_str());
+    } else if (asked == writer_ids::DeviceChoice::kHid) {
         choice.kind = TransportKind::kHid;
-    } else if (value.substr(0, 8) == "vwriter:") {
+    } else if (asked == writer_ids::DeviceChoice::kVwriter) {
         choice.kind = TransportKind::kSocket;
         choice.socketPath = writer_ids::ConfiguredVwriterSocket();
     } else if (HidDevicePresent(vid, pid)) {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/device/writer_ids.h"
 #include "tunnix/link.h"
 #include "tunnix/socket_hello.h"
 
@@ -82,6 +83,21 @@ TNX_EXPORT int ConnectTNX(void* record, int /*mode*/) {
     std::memcpy(rec + 16, kSessionMark, 4);
     PutLE32(rec + 20, slot);
     return 0;
+}
+
+// Beyond the call contract, for a connect that failed: 1 when the writer's loader answers for
+// the record's ids (its application is gone, as after an upgrade that did not finish), else 0.
+TNX_EXPORT int LoaderAnswersTNX(void* record) {
+    const auto* rec = static_cast<const std::uint8_t*>(record);
+    if (!rec || GetLE32(rec) > 0xFFFF || GetLE32(rec + 4) > 0xFFFF) return 0;
+    const auto v = static_cast<std::uint16_t>(GetLE32(rec));
+    const auto p = static_cast<std::uint16_t>(GetLE32(rec + 4));
+    // Over USB the loader enumerates under a product id of its own.
+    const std::uint16_t hidPid = p == writer_ids::WRITER_PID ? writer_ids::WRITER_LOADER_PID : p;
+    const tnx::TransportChoice choice = tnx::ChooseTransport(v, hidPid);
+    if (choice.kind == tnx::TransportKind::kHid) return tnx::HidDevicePresent(v, hidPid) ? 1 : 0;
+    if (choice.kind != tnx::TransportKind::kSocket) return 0;
+    return tnx::OpenSocketLink(choice.socketPath, tnx::kChannelLoader, v, p, 1000) ? 1 : 0;
 }
 
 TNX_EXPORT int DisconnectTNX(void* record) {

@@ -141,6 +141,7 @@ class SocketPort final : public Port {
         return true;
     }
     void Drop() override { ::shutdown(fd_, SHUT_RDWR); }
+    void StopReading() override { ::shutdown(fd_, SHUT_RD); }
     std::size_t Available() override {
         int n = 0;
         return ::ioctl(fd_, FIONREAD, &n) == 0 && n > 0 ? static_cast<std::size_t>(n) : 0;

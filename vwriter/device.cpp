@@ -78,6 +78,8 @@ constexpr KindName kKinds[] = {
     {FaultKind::kDrop, "drop", true, kAnyCommand},
     {FaultKind::kStatus, "status", false, kWithStatus, 2, 255},
     {FaultKind::kDelay, "delay", false, kAnyCommand, 0, 60'000},
+    {FaultKind::kExtra, "extra", false, kWithStatus},
+    {FaultKind::kDeaf, "deaf", false, kWithStatus},
     {FaultKind::kShortReport, "shortreport", true, kAnyCommand},
     {FaultKind::kReportId, "reportid", true, kAnyCommand},
     {FaultKind::kWriteFail, "writefail", true, kWrite},

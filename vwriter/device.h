@@ -34,6 +34,8 @@ enum class FaultKind {
     kDrop,        // the connection is dropped at chunk N
     kStatus,      // every "yes" byte (status, acknowledgement, trim result) is `value`
     kDelay,       // the reply (for trim: the result) is held back `value` milliseconds
+    kExtra,       // one unsolicited byte 1 follows the status byte
+    kDeaf,        // the device takes nothing more from the host once it has the frame
     // HID reports (the report channel and uhid); `chunk` counts reports from the frame on.
     kShortReport,  // input report N is cut to half its size
     kReportId,     // input report N comes with a report id in front

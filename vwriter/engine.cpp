@@ -182,9 +182,12 @@ class Session {
             alive = true;
             return false;
         }
-        const std::uint8_t status = ok ? Yes() : 0;
-        TraceFrame(status, 1);
-        alive = port_.Write(&status, 1);
+        // Deaf before it answers, so the host's next write is refused however fast it comes.
+        if (Has(FaultKind::kDeaf)) port_.StopReading();
+        // An unsolicited byte goes out with the status byte, in the same write.
+        const std::array<std::uint8_t, 2> reply{static_cast<std::uint8_t>(ok ? Yes() : 0), 1};
+        TraceFrame(reply[0], 1);
+        alive = port_.Write(reply.data(), Has(FaultKind::kExtra) ? 2 : 1);
         return ok && alive;
     }
 

@@ -27,6 +27,8 @@ class Port {
     virtual std::size_t PartialBytes() const { return 0; }
     // Holds the reply back; may end early when the connection goes.
     virtual void Pause(int ms);
+    // Takes nothing more from the host: its writes are refused from now on.
+    virtual void StopReading() {}
     // Reads and forgets `length` bytes.
     void Discard(std::size_t length);
     // A frame has been read; `faults` apply to its answer (the report-level ones matter to a

@@ -58,7 +58,7 @@ bool ReportPort::FaultAt(FaultKind kind, std::uint32_t report) const {
 bool ReportPort::Deliver(const std::uint8_t* report, std::size_t length) {
     std::unique_lock lock(mutex_);
     if (closed_) return true;
-    if (FaultAt(FaultKind::kWriteFail, ++outputSeen_)) return false;
+    if (deaf_ || FaultAt(FaultKind::kWriteFail, ++outputSeen_)) return false;
     // Report id 0, then the count and the payload.
     if (length != kHidReport + 1 || report[0] != 0 || report[1] == 0 ||
         report[1] > Pacer::kPayload) {
@@ -77,6 +77,12 @@ bool ReportPort::Deliver(const std::uint8_t* report, std::size_t length) {
     return true;
 }
 
+void ReportPort::StopReading() {
+    std::lock_guard lock(mutex_);
+    deaf_ = true;
+    changed_.notify_all();
+}
+
 void ReportPort::Close() {
     std::lock_guard lock(mutex_);
     closed_ = true;
@@ -88,7 +94,7 @@ bool ReportPort::ReadExact(std::uint8_t* buffer, std::size_t length) {
     std::size_t done = 0;
     partial_ = 0;
     while (done < length) {
-        changed_.wait(lock, [&] { return !bytes_.empty() || closed_; });
+        changed_.wait(lock, [&] { return !bytes_.empty() || closed_ || deaf_; });
         if (bytes_.empty()) {
             partial_ = done;
             return false;

@@ -48,6 +48,7 @@ class ReportPort final : public Port {
     std::size_t PartialBytes() const override { return partial_; }
     void Pause(int ms) override;
     void BeginAnswer(const std::vector<Fault>& faults) override;
+    void StopReading() override;
 
   private:
     bool FaultAt(FaultKind kind, std::uint32_t report) const;  // with mutex_ held
@@ -62,6 +63,7 @@ class ReportPort final : public Port {
     std::condition_variable changed_;
     std::deque<std::uint8_t> bytes_;
     bool closed_ = false;
+    bool deaf_ = false;             // every output report refused from now on
     std::vector<Fault> faults_;     // the report-level faults of the current answer
     std::uint32_t outputSeen_ = 0;  // output reports since the frame
     std::uint32_t inputSent_ = 0;   // input reports of the answer

@@ -40,8 +40,8 @@ std::string_view AsText(const std::vector<std::uint8_t>& bytes) {
 }
 
 // Project load, from LoadProgramFile with the whole file in memory.
-int LoadProject(model::Workbench& bench, const std::string& path,
-                const std::vector<std::uint8_t>& file, core::Questions& questions) {
+core::Outcome LoadProject(model::Workbench& bench, const std::string& path,
+                          const std::vector<std::uint8_t>& file, core::Questions& questions) {
     ProjectInfo& info = bench.info;
     const int remembered = bench.currentPart;
     const ProjectInfo before = info;
@@ -50,7 +50,7 @@ int LoadProject(model::Workbench& bench, const std::string& path,
         // Back to the part that was selected, with an empty buffer and a fresh record.
         bench.SelectPartByIndex(remembered);
         Log(bench, kLogLoadQrx);
-        return kLoadFail;
+        return core::Outcome::Failed();
     }
     const int p = info.partIndex;
     // A part that has no device code, or no list entry to select, is not supported.
@@ -60,7 +60,7 @@ int LoadProject(model::Workbench& bench, const std::string& path,
         info = before;
         questions.Inform(MessageText(kMsgError), MessageText(kMsgTargetUnsupported));
         bench.NotifyChanged(model::kChangeProject);
-        return kLoadFail;
+        return core::Outcome::Failed();
     }
     bench.SelectPartByIndex(p);
     Log(bench, kLogLoadQrx);
@@ -78,7 +78,12 @@ int LoadProject(model::Workbench& bench, const std::string& path,
         if (auto* buffer = bench.buffer()) buffer->SetBytes({data.begin(), data.end()});
     }
     bench.NotifyChanged();
-    return kLoadOk;
+    return core::Outcome::Passed();
+}
+
+// "HEX line 12: bad checksum !"
+std::string DamageLine(const HexDamage& damage) {
+    return "HEX line " + std::to_string(damage.line) + ": " + damage.what + " !";
 }
 
 }  // namespace
@@ -96,29 +101,30 @@ SaveEntropy CurrentSaveEntropy() {
     return e;
 }
 
-int LoadProgramFile(model::Workbench& bench, const std::string& path, FileDialogs& dialogs,
-                    core::Questions& questions) {
+core::Outcome LoadProgramFile(model::Workbench& bench, const std::string& path,
+                              FileDialogs& dialogs, core::Questions& questions) {
     const FileContent content = ReadWholeFile(path);
-    if (content.status == ReadStatus::CannotOpen) return kLoadFail;
-    if (content.status == ReadStatus::TooLarge) return kLoadTooLarge;
-    if (content.bytes.empty()) return kLoadOk;
+    if (content.status == ReadStatus::CannotOpen) return core::Outcome::Failed();
+    if (content.status == ReadStatus::TooLarge) return core::Outcome::Failed(kWhyTooLarge);
+    if (content.bytes.empty()) return core::Outcome::Passed();
     if (HasExtension(path, ".qrx")) return LoadProject(bench, path, content.bytes, questions);
 
     const cat::Part part(bench.currentPart);
     const auto place = dialogs.SelectArea(part.Number(cat::key::kIapLoadAddress));
-    if (!place) return kLoadFail;
+    if (!place) return core::Outcome::Failed();
 
     HexImage hex;
     std::span<const std::uint8_t> image = content.bytes;
     std::uint64_t size = content.bytes.size();
     if (HasExtension(path, ".hex")) {
         hex = ParseIntelHex(AsText(content.bytes));
+        if (hex.damage) return core::Outcome::Failed(DamageLine(*hex.damage));
         image = hex.bytes;
         size = hex.length;  // beyond the bytes kept when the image is huge; refused below
     }
     const std::uint32_t codeSize = part.CodeSize();
     const std::uint32_t maxLoadSize = part.MaxLoadSize() ? part.MaxLoadSize() : codeSize;
-    if (*place + size > maxLoadSize) return kLoadTooLarge;
+    if (*place + size > maxLoadSize) return core::Outcome::Failed(kWhyTooLarge);
 
     ProjectInfo& info = bench.info;
     info.SetSourceName(FileNameOf(path));
@@ -135,16 +141,16 @@ int LoadProgramFile(model::Workbench& bench, const std::string& path, FileDialog
         if (auto* buffer = bench.buffer()) buffer->SetBytes(merged);
     }
     bench.NotifyChanged(model::kChangeStatusLine | model::kChangeProject);
-    return kLoadOk;
+    return core::Outcome::Passed();
 }
 
-void LogLoadResult(model::Workbench& bench, int result) {
-    if (result == kLoadOk) {
+void LogLoadResult(model::Workbench& bench, const core::Outcome& loaded) {
+    if (loaded.passed()) {
         Log(bench, kLogOk);
-    } else {
-        Log(bench, kLogFail);
-        if (result == kLoadTooLarge) Log(bench, kLogTooLarge);
+        return;
     }
+    Log(bench, kLogFail);
+    if (!loaded.why().empty()) Log(bench, loaded.why() + "\r\n");
 }
 
 void LoadFileButton(model::Workbench& bench, FileDialogs& dialogs, core::Questions& questions) {
@@ -158,31 +164,31 @@ void LoadFileButton(model::Workbench& bench, FileDialogs& dialogs, core::Questio
     LogLoadResult(bench, LoadProgramFile(bench, *path, dialogs, questions));
 }
 
-int LoadFileAtStartup(model::Workbench& bench, const std::string& path, FileDialogs& dialogs,
-                      core::Questions& questions) {
+core::Outcome LoadFileAtStartup(model::Workbench& bench, const std::string& path,
+                                FileDialogs& dialogs, core::Questions& questions) {
     ClearLog(bench);
     Log(bench, kLogLoadFile);
-    const int result = LoadProgramFile(bench, path, dialogs, questions);
-    LogLoadResult(bench, result);
-    return result;
+    core::Outcome loaded = LoadProgramFile(bench, path, dialogs, questions);
+    LogLoadResult(bench, loaded);
+    return loaded;
 }
 
-bool SaveBufferButton(model::Workbench& bench, FileDialogs& dialogs) {
+core::Outcome SaveBufferButton(model::Workbench& bench, FileDialogs& dialogs) {
     ClearLog(bench);
     if (bench.IsBufferEmpty()) {
         Log(bench, kLogBufferEmpty);
-        return false;
+        return core::Outcome::NotStarted("the code buffer is empty");
     }
     const auto path = dialogs.SaveBufferFile();
     Log(bench, kLogSaveBuffer);
     if (!path) {
         Log(bench, kLogCancelled);
-        return false;
+        return core::Outcome::NotStarted();
     }
     const std::vector<std::uint8_t> bytes = BufferBytes(bench);
     const bool ok = WriteFileReplacing(*path, {bytes});
     Log(bench, ok ? kLogOk : kLogFail);
-    return ok;
+    return core::Outcome::From(ok);
 }
 
 bool WriteProjectFile(model::Workbench& bench, const std::string& path, const SaveMoment& moment) {
@@ -247,13 +253,13 @@ std::optional<std::string> SaveProjectButton(model::Workbench& bench, FileDialog
     return path;
 }
 
-bool InsertIspButton(model::Workbench& bench, FileDialogs& dialogs) {
+core::Outcome InsertIspButton(model::Workbench& bench, FileDialogs& dialogs) {
     ClearLog(bench);
     Log(bench, kLogInsertIsp);
     const auto choice = dialogs.InsertIsp();
     if (!choice) {
         Log(bench, kLogCancelled);
-        return false;
+        return core::Outcome::NotStarted();
     }
     ProjectInfo& info = bench.info;
     bench.userIspPath = choice->path;
@@ -264,13 +270,19 @@ bool InsertIspButton(model::Workbench& bench, FileDialogs& dialogs) {
     std::vector<std::uint32_t> spaces;
     for (const auto& entry : bench.panel.isp.entries())
         spaces.push_back(static_cast<std::uint32_t>(entry.value));
-    auto refuseUserCode = [&](std::string_view reason) {
+    auto refuseUserCode = [&](const std::string& reason) {
         info.ispSource = ISP_SRC_NONE;
         bench.userIspPath.clear();
         Log(bench, kLogFail);
         Log(bench, reason);
         bench.NotifyChanged(model::kChangeProject);
-        return false;
+        return core::Outcome::Failed(reason);
+    };
+    auto refuse = [&](const std::string& reason) {
+        Log(bench, kLogFail);
+        Log(bench, reason);
+        bench.NotifyChanged(model::kChangeProject);
+        return core::Outcome::Failed(reason);
     };
 
     ByteVector code;
@@ -281,6 +293,7 @@ bool InsertIspButton(model::Workbench& bench, FileDialogs& dialogs) {
         bool complete = content.status == ReadStatus::Ok;
         if (complete && HasExtension(choice->path, ".hex")) {
             HexImage hex = ParseIntelHex(AsText(content.bytes));
+            if (hex.damage) return refuseUserCode(DamageLine(*hex.damage));
             complete = hex.Complete();
             code = std::move(hex.bytes);
         } else {
@@ -293,12 +306,7 @@ bool InsertIspButton(model::Workbench& bench, FileDialogs& dialogs) {
     } else {
         const auto image =
             cat::LookupImage(static_cast<std::uint16_t>(part.Number(cat::key::kIspCode)));
-        if (!image) {
-            Log(bench, kLogFail);
-            Log(bench, "No found default ISP-code !");
-            bench.NotifyChanged(model::kChangeProject);
-            return false;
-        }
+        if (!image) return refuse("No found default ISP-code !");
         code.assign(image->bytes().begin(), image->bytes().end());
         info.SetIspName("Default");
     }
@@ -309,20 +317,12 @@ bool InsertIspButton(model::Workbench& bench, FileDialogs& dialogs) {
     if (position < 0) {
         if (info.ispSource == ISP_SRC_USER)
             return refuseUserCode("Custom ISP-code size is too large !");
-        Log(bench, kLogFail);
-        Log(bench, "ISP-code size is too large !");
-        bench.NotifyChanged(model::kChangeProject);
-        return false;
+        return refuse("ISP-code size is too large !");
     }
     info.ispLength = static_cast<std::uint16_t>(code.size());
     bench.OnIspChanged(position);
 
-    if (info.apLength != 0 && codeSize == 0) {
-        Log(bench, kLogFail);
-        Log(bench, "File size is zero !\r\n");
-        bench.NotifyChanged(model::kChangeProject);
-        return false;
-    }
+    if (info.apLength != 0 && codeSize == 0) return refuse("File size is zero !\r\n");
     const std::vector<std::uint8_t> current = BufferBytes(bench);
     const ByteVector composed =
         ComposeIspBuffer(info, current, code, BufferGeometry{codeSize, bench.panel.IspSize()});
@@ -340,7 +340,7 @@ bool InsertIspButton(model::Workbench& bench, FileDialogs& dialogs) {
     }
     Log(bench, kLogOk);
     bench.NotifyChanged(model::kChangeProject | model::kChangeOptionPanel);
-    return true;
+    return core::Outcome::Passed();
 }
 
 }  // namespace proj

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/operator_ports.h"
+#include "core/outcome.h"
 #include "project/qrx_file.h"
 #include "workbench/workbench.h"
 
@@ -26,9 +27,9 @@ inline constexpr const char* kLogOk = "OK !\r\n";
 inline constexpr const char* kLogFail = "Fail !\r\n";
 inline constexpr const char* kLogCancelled = "Cancelled !\r\n";
 inline constexpr const char* kLogTooLarge = "File size is too large !\r\n";
+// The reason a load too large for the part fails with (its log line without the line end).
+inline constexpr const char* kWhyTooLarge = "File size is too large !";
 inline constexpr const char* kLogBufferEmpty = "Code Buffer is empty !";
-
-enum LoadResult : int { kLoadOk = 0, kLoadFail = 1, kLoadTooLarge = 2 };
 
 struct IspChoice {
     std::uint8_t source = ISP_SRC_BUILTIN;  // ISP_SRC_BUILTIN or ISP_SRC_USER
@@ -59,20 +60,23 @@ struct SaveEntropy {
 };
 SaveEntropy CurrentSaveEntropy();
 
-// The shared loader: 0 loaded, 1 failed, 2 too large. A ".qrx" file is read as a project.
-int LoadProgramFile(model::Workbench& bench, const std::string& path, FileDialogs& dialogs,
-                    core::Questions& questions);
-// The result line of a load: "OK !", "Fail !" or "Fail !" and "File size is too large !".
-void LogLoadResult(model::Workbench& bench, int result);
+// The shared loader. A ".qrx" file is read as a project. A failure's why, when it has one, is
+// the reason line the log shows under "Fail !": a file too large for the part, or where and how
+// a HEX file is damaged (such a file loads nothing: its first part is not the program).
+core::Outcome LoadProgramFile(model::Workbench& bench, const std::string& path,
+                              FileDialogs& dialogs, core::Questions& questions);
+// The result line of a load: "OK !", or "Fail !" and the reason line when there is one.
+void LogLoadResult(model::Workbench& bench, const core::Outcome& loaded);
 
 // Load File button: Open dialog, then "Load file ... => " and the load.
 void LoadFileButton(model::Workbench& bench, FileDialogs& dialogs, core::Questions& questions);
 // The file named on the command line: the same lines without the Open dialog.
-int LoadFileAtStartup(model::Workbench& bench, const std::string& path, FileDialogs& dialogs,
-                      core::Questions& questions);
+core::Outcome LoadFileAtStartup(model::Workbench& bench, const std::string& path,
+                                FileDialogs& dialogs, core::Questions& questions);
 
-// Save Buffer button. Returns whether a file was written.
-bool SaveBufferButton(model::Workbench& bench, FileDialogs& dialogs);
+// Save Buffer button: passed when a file was written; not started for an empty buffer or a
+// cancel.
+core::Outcome SaveBufferButton(model::Workbench& bench, FileDialogs& dialogs);
 
 // Save *.QRX button (without its Ctrl variant). Returns the path written, none otherwise.
 std::optional<std::string> SaveProjectButton(model::Workbench& bench, FileDialogs& dialogs,
@@ -80,7 +84,8 @@ std::optional<std::string> SaveProjectButton(model::Workbench& bench, FileDialog
 // Steps 7-11 of a save once the path is chosen: compose the options, write buffer and trailer.
 bool WriteProjectFile(model::Workbench& bench, const std::string& path, const SaveMoment& moment);
 
-// Insert ISP-code button. Returns whether code was inserted.
-bool InsertIspButton(model::Workbench& bench, FileDialogs& dialogs);
+// Insert ISP-code button: passed when code was inserted, not started on a cancel, else failed
+// with the reason the log shows.
+core::Outcome InsertIspButton(model::Workbench& bench, FileDialogs& dialogs);
 
 }  // namespace proj

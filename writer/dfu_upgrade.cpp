@@ -45,21 +45,21 @@ DfuUpgrade::DfuUpgrade(Host& host, core::Questions& questions, UpgradeUi& ui)
     chooseWaitMs = devwatch::UpgradeWaitMs;
 }
 
-std::uint32_t DfuUpgrade::Run(std::span<const std::uint8_t> image) {
+core::Outcome DfuUpgrade::Run(std::span<const std::uint8_t> image) {
     void* library = platform::LoadProgramLibrary(libraryFile);
     const std::optional<DfuApi> api = ResolveDfuApi(library);
     if (!api) {
         // A library without every entry point is as unusable as a missing one.
         platform::UnloadProgramLibrary(library);
         questions_.Inform("Warning", "Load DFU.DLL fail !");
-        return 0;
+        return core::Outcome::NotStarted("libdfu.so could not be loaded");
     }
-    const std::uint32_t result = RunBound(*api, image);
+    core::Outcome result = RunBound(*api, image);
     platform::UnloadProgramLibrary(library);
     return result;
 }
 
-std::uint32_t DfuUpgrade::RunBound(const DfuApi& api, std::span<const std::uint8_t> image) {
+core::Outcome DfuUpgrade::RunBound(const DfuApi& api, std::span<const std::uint8_t> image) {
     host_.Repaint();
     lastWaitMs = chooseWaitMs ? chooseWaitMs() : devwatch::kUpgradeWaitNewMs;
     const bool registered = ui_.RegisterHidNotification();

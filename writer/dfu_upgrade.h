@@ -40,12 +40,12 @@ class DfuUpgrade {
   public:
     DfuUpgrade(Host& host, core::Questions& questions, UpgradeUi& ui);
 
-    // Binds libdfu.so, runs the upgrade of `image`, frees the library. Non-zero is success;
-    // 0 also when the library cannot be bound, after its box, with nothing called in it.
-    std::uint32_t Run(std::span<const std::uint8_t> image);
-    std::uint32_t operator()(std::span<const std::uint8_t> image) { return Run(image); }
+    // Binds libdfu.so, runs the upgrade of `image`, frees the library. Not started when the
+    // library cannot be bound (after its box, with nothing called in it).
+    core::Outcome Run(std::span<const std::uint8_t> image);
+    core::Outcome operator()(std::span<const std::uint8_t> image) { return Run(image); }
     // The upgrade with the entry points already bound.
-    std::uint32_t RunBound(const DfuApi& api, std::span<const std::uint8_t> image);
+    core::Outcome RunBound(const DfuApi& api, std::span<const std::uint8_t> image);
 
     // The file bound, beside the program.
     std::string libraryFile = "libdfu.so";

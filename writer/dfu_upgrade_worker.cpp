@@ -1,5 +1,7 @@
 #include "writer/dfu_upgrade_worker.h"
 
+#include <string>
+
 #include "platform/device/writer_ids.h"
 
 namespace writer {
@@ -34,7 +36,9 @@ void RunDfuWorker(DfuWorkerParams& params) {
         // Only a writer seen coming back makes the upgrade a success whatever the restart said.
         if (params.go && params.notificationRegistered && WaitForWriter(params)) d = 1;
     }
-    params.result = static_cast<std::uint32_t>(d);
+    // Any positive answer is success; an error code (negative) or 0 is not.
+    params.result = d > 0 ? core::Outcome::Passed()
+                          : core::Outcome::Failed("dfu answered " + std::to_string(d));
     params.ended = true;
 }
 

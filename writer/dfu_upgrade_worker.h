@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 
+#include "core/outcome.h"
 #include "writer/go_event.h"
 
 namespace writer {
@@ -20,14 +21,15 @@ struct DfuApi {
     int (*processCount)() = nullptr;
 };
 
-// Written before the thread starts; `result` and `ended` written by the worker.
+// Written before the thread starts; `result` and `ended` written by the worker, `result` read
+// only once the worker has been joined.
 struct DfuWorkerParams {
     DfuApi api;
     std::span<const std::uint8_t> image;
     std::uint32_t waitMs = 0;
     std::shared_ptr<GoEvent> go;  // null when it could not be created: the waits fail at once
     bool notificationRegistered = false;
-    std::atomic<std::uint32_t> result{1};
+    core::Outcome result = core::Outcome::NotStarted();
     // Whether the writer came back within the wait time after the restart into the loader
     // (kept for diagnosis; it does not change the flow).
     std::atomic<bool> loaderSeen{false};

@@ -23,62 +23,67 @@ bool Writer::AskUpgrade() {
     return questions_.AskOkCancel("", text);
 }
 
-bool Writer::CheckFirmware() {
-    if (!link_.Connect()) return false;
+core::Outcome Writer::CheckFirmware() {
+    if (!link_.Connect()) {
+        // No writer at all says nothing; one that only its loader answers for must be told.
+        if (link_.LoaderOnly()) return core::Outcome::NotStarted(std::string(kStrandedInLoader));
+        return core::Outcome::NotStarted();
+    }
     FirmwareReply reply{};
-    if (!FirmwareVersion(reply)) {
+    if (!FirmwareVersion(reply).passed()) {
         log_.Append("Check firmware fail !\r\n");
         link_.Disconnect();
-        return false;
+        return core::Outcome::Failed();
     }
     const cat::Part part(bench_.currentPart);
     bool upgradeStarted = false;
-    std::uint32_t result = 0;
+    core::Outcome upgraded = core::Outcome::NotStarted();
 
     const auto commandFamily = static_cast<std::uint8_t>(part.Number(cat::key::kSecondaryFamily));
     const auto commandImage = cat::LookupImage(0x200 + commandFamily);
     if (commandImage && !IsCurrent(*commandImage, commandFamily, reply.data() + 3)) {
         if (!AskUpgrade()) {
             link_.Disconnect();
-            return false;
+            return core::Outcome::NotStarted();
         }
         upgradeStarted = true;
         log_.Clear();
         log_.Append("Upgrade Writer => ");
-        result = UpgradeImage(commandImage->bytes()) ? 1 : 0;
+        upgraded = UpgradeImage(commandImage->bytes());
         host_.Wait(1000);
     }
     link_.Disconnect();
 
-    if (!upgradeStarted || result != 0) {
+    if (!upgradeStarted || upgraded.passed()) {
         const auto dfuFamily = static_cast<std::uint8_t>(part.FirmwareFamily());
         const auto dfuImage = dfuUpgrade ? cat::LookupImage(0x100 + dfuFamily) : std::nullopt;
         if (dfuImage && !IsCurrent(*dfuImage, dfuFamily, reply.data())) {
             if (!upgradeStarted) {
-                if (!AskUpgrade()) return false;
+                if (!AskUpgrade()) return core::Outcome::NotStarted();
                 upgradeStarted = true;
                 log_.Clear();
                 log_.Append("Upgrade Writer => ");
             }
-            result = dfuUpgrade(dfuImage->bytes());
+            upgraded = dfuUpgrade(dfuImage->bytes());
             host_.Wait(2000);
         }
     }
 
-    if (!upgradeStarted) return true;
-    if (result != 0) {
+    if (!upgradeStarted) return core::Outcome::Passed();
+    if (upgraded.passed()) {
         log_.Append("Pass !\t");
-        return true;
+        return upgraded;
     }
     log_.Append("Fail !\t");
     questions_.Inform("", cat::LanguageTextOr(kFailedKey, kUpgradeFailed));
-    return false;
+    return core::Outcome::Failed(upgraded.why());
 }
 
 std::optional<std::uint32_t> Writer::ProbeFamily() {
     if (!link_.Connect()) return std::nullopt;
     FirmwareReply reply{};
-    FirmwareVersion(reply);  // a short reply leaves the zeroes: family 0
+    // A short reply leaves the zeroes: family 0.
+    [[maybe_unused]] const core::Outcome answered = FirmwareVersion(reply);
     link_.Disconnect();
     return reply[0];
 }

@@ -79,7 +79,8 @@ bool WriteStoppingRecord(Writer& writer, const proj::ProjectInfo& info, RecordIn
     proj::ProjectInfo stopped = info;
     stopped.maxCounter = 0;
     const std::vector<std::uint8_t> record = BuildOfflineRecord(stopped, inputs);
-    return writer.WriteInfo(record.data(), static_cast<std::uint32_t>(record.size()), true);
+    return writer.WriteInfo(record.data(), static_cast<std::uint32_t>(record.size()), true)
+        .passed();
 }
 
 // Write Code and Write Info inside the open operation.
@@ -98,7 +99,8 @@ core::Outcome SendOffline(Writer& writer, std::uint32_t ispStart) {
     }
     const std::uint32_t blockLength = info.apLength + info.ispLength;
     const std::span<const std::uint8_t> block(image.data(), blockLength);
-    if (!writer.WriteCode(block.data(), blockLength, false)) return core::Outcome::Failed();
+    if (!writer.WriteCode(block.data(), blockLength, false).passed())
+        return core::Outcome::Failed();
 
     RecordInputs inputs;
     inputs.apLength = info.apLength;
@@ -106,7 +108,7 @@ core::Outcome SendOffline(Writer& writer, std::uint32_t ispStart) {
     inputs.ispStart = ispStart;
     inputs.partIndex = static_cast<std::uint16_t>(bench.currentPart);
     const std::vector<std::uint8_t> record = BuildOfflineRecord(info, inputs);
-    if (writer.WriteInfo(record.data(), static_cast<std::uint32_t>(record.size()), false))
+    if (writer.WriteInfo(record.data(), static_cast<std::uint32_t>(record.size()), false).passed())
         return core::Outcome::Passed();
     // The new code is in while the old record still names the old image's length: a stand-alone
     // run would program a chip that matches neither image.
@@ -134,7 +136,7 @@ core::Outcome DownloadOffline(Writer& writer) {
     proj::ProjectInfo& info = bench.info;
     if (std::uint64_t{info.apLength} + info.ispLength == 0)
         return core::Outcome::NotStarted("nothing to download: no AP bytes and no ISP code");
-    if (!writer.BeginOperation()) return core::Outcome::NotStarted();
+    if (!writer.BeginOperation().passed()) return core::Outcome::NotStarted();
 
     const std::uint32_t codeSize = bench.CodeSize();
     const std::uint32_t ispSize = bench.panel.IspSize();
@@ -152,7 +154,7 @@ core::Outcome DownloadOffline(Writer& writer) {
 bool ReadInfo(Writer& writer, const ReadInfoOptions& options) {
     if (writer.busy) return false;
     BusyScope busy(writer);
-    if (!writer.BeginOperation()) return false;
+    if (!writer.BeginOperation().passed()) return false;
     model::Workbench& bench = writer.bench();
     WriterLink& link = writer.link();
 

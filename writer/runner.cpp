@@ -6,26 +6,32 @@
 
 namespace writer {
 
-bool Writer::BeginOperation() {
-    if (!CheckFirmware()) return false;
-    if (operationOpen) return false;
+core::Outcome Writer::BeginOperation() {
+    if (const core::Outcome firmware = CheckFirmware(); !firmware.passed()) {
+        // A failed upgrade has had its line and box; only a writer that could not be asked at
+        // all may have a reason still to give.
+        return core::Outcome::NotStarted(firmware.notStarted() ? firmware.why() : std::string());
+    }
+    if (operationOpen) return core::Outcome::NotStarted();
     operationOpen = true;
+    steps.clear();
     bench_.ComposeOptionBytes();
     log_.Clear();
     if (!link_.Connect()) {
         log_.Append("Writer connect fail !\r\n");
         operationOpen = false;
-        return false;
+        return core::Outcome::NotStarted();
     }
     log_.Append("----Begin----\r\n");
     host_.SetProgressPosition(0);
     host_.ShowProgressBar(true);
     host_.Repaint();
-    return true;
+    return core::Outcome::Passed();
 }
 
 void Writer::EndOperation() {
     host_.ShowProgressBar(false);
+    if (link_.DeadlinePassed()) log_.Append(kDeadlinePassed);
     log_.Append("-----End-----\r\n");
     link_.Disconnect();
     operationOpen = false;
@@ -65,13 +71,13 @@ const std::uint8_t* Slice(const std::vector<std::uint8_t>& image, std::uint32_t 
 
 }  // namespace
 
-bool Writer::BlankCheck() {
+core::Outcome Writer::BlankCheck() {
     const std::uint32_t start = Now();
     log_.Append("Blank Check => ");
     const model::Areas areas = TakeAreas(bench_, link_);
     auto blank = [this](std::uint32_t length, std::uint32_t address) {
         std::vector<std::uint8_t> read(length, 0);
-        return DumpTarget(read.data(), length, address, true) &&
+        return DumpTarget(read.data(), length, address, true).passed() &&
                std::all_of(read.begin(), read.end(), [](std::uint8_t b) { return b == 0xFF; });
     };
     bool ok = true;
@@ -79,24 +85,26 @@ bool Writer::BlankCheck() {
     if (ok && areas.ispLength > 0) ok = blank(areas.ispLength, areas.ispStart);
     log_.Append(ok ? "Pass !\t" : "Fail !\t");
     log_.Append(Elapsed(start));
-    return ok;
+    return core::Outcome::From(ok);
 }
 
-bool Writer::Erase() {
+core::Outcome Writer::Erase() {
     const model::Areas areas = TakeAreas(bench_, link_);
+    core::Outcome erased = core::Outcome::Passed();
     if (areas.apLength > 0) {
-        EraseArea(areas.apLength, 0, false);
-        if (areas.ispLength == 0) return true;
+        erased = EraseArea(areas.apLength, 0, false);
+        if (areas.ispLength == 0) return erased;
     }
-    EraseArea(areas.ispLength, areas.ispStart, areas.apLength > 0);
-    return true;
+    // Quiet after the AP line: its failure shows in no line, only in the outcome.
+    erased &= EraseArea(areas.ispLength, areas.ispStart, areas.apLength > 0);
+    return erased;
 }
 
-bool Writer::Program() {
+core::Outcome Writer::Program() {
     const model::Areas areas = TakeAreas(bench_, link_);
     if (bench_.IsBufferEmpty()) {
         log_.Append("Code Buffer is empty, and skips PROGRAM !\r\n");
-        return true;
+        return core::Outcome::NotStarted("the code buffer is empty");
     }
     const std::uint32_t start = Now();
     log_.Append("Program => ");
@@ -104,30 +112,30 @@ bool Writer::Program() {
     bool ok = true;
     if (areas.apLength > 0) {
         const std::uint8_t* ap = Slice(image, 0, areas.apLength);
-        ok = ap && WriteMemory(ap, areas.apLength, 0, true);
+        ok = ap && WriteMemory(ap, areas.apLength, 0, true).passed();
     }
     if (ok && areas.ispLength > 0) {
         const std::uint8_t* isp = Slice(image, IspSource(areas), areas.ispLength);
-        ok = isp && WriteMemory(isp, areas.ispLength, areas.ispStart, true);
+        ok = isp && WriteMemory(isp, areas.ispLength, areas.ispStart, true).passed();
     }
     log_.Append(ok ? "Pass !\t\t" : "Fail !\t\t");
     log_.Append(Elapsed(start));
-    return ok;
+    return core::Outcome::From(ok);
 }
 
 bool Writer::ReadMatches(std::uint32_t length, std::uint32_t address,
                          const std::uint8_t* expected) {
     if (!expected) return false;
     std::vector<std::uint8_t> read(length, 0);
-    return DumpTarget(read.data(), length, address, true) &&
+    return DumpTarget(read.data(), length, address, true).passed() &&
            std::equal(read.begin(), read.end(), expected);
 }
 
-bool Writer::Verify() {
+core::Outcome Writer::Verify() {
     const model::Areas areas = TakeAreas(bench_, link_);
     if (bench_.IsBufferEmpty()) {
         log_.Append("Code Buffer is empty, and skips VERIFY !\r\n");
-        return true;
+        return core::Outcome::NotStarted("the code buffer is empty");
     }
     const std::uint32_t start = Now();
     log_.Append("Verify => ");
@@ -140,98 +148,124 @@ bool Writer::Verify() {
     }
     log_.Append(ok ? "Pass !\t\t" : "Fail !\t\t");
     log_.Append(Elapsed(start));
-    return ok;
+    return core::Outcome::From(ok);
 }
 
-bool Writer::Dump() {
+core::Outcome Writer::Dump() {
     const std::uint32_t size = bench_.CodeSize();
     link_.progressTotal = size;
     link_.progressDone = 0;
     std::vector<std::uint8_t> read(size, 0);
-    dumpPassed = DumpTarget(read.data(), size, 0, false);
-    if (dumpPassed) {
+    const core::Outcome dumped = DumpTarget(read.data(), size, 0, false);
+    if (dumped.passed()) {
         if (core::CodeBufferPort* buffer = bench_.buffer()) buffer->SetBytes(read);
     }
+    return dumped;
+}
+
+core::Outcome Writer::ReadOptionShown() {
     std::array<std::uint8_t, 256> options{};
     const std::uint32_t count = std::min<std::uint32_t>(bench_.info.optionCount, options.size());
-    const bool optionsRead = ReadOption(options.data(), count, false);
-    if (optionsRead) bench_.ShowChipOptions(std::span<const std::uint8_t>(options.data(), count));
-    return dumpPassed && optionsRead;
+    const core::Outcome read = ReadOption(options.data(), count, false);
+    if (read.passed()) bench_.ShowChipOptions(std::span<const std::uint8_t>(options.data(), count));
+    return read;
 }
 
-bool Writer::Guarded(const std::function<bool()>& steps) {
-    if (busy) return false;
+const core::Outcome& Writer::Step(std::string_view name,
+                                  const std::function<core::Outcome()>& run) {
+    const std::uint32_t start = Now();
+    core::Outcome outcome = run();
+    steps.push_back({name, std::move(outcome), Now() - start});
+    return steps.back().outcome;
+}
+
+core::Outcome Writer::Guarded(const std::function<void()>& run) {
+    if (busy) return core::Outcome::NotStarted();
     busy = true;
-    bool ok = false;
-    if (BeginOperation()) {
-        ok = steps();
+    steps.clear();
+    core::Outcome outcome = BeginOperation();
+    if (outcome.passed()) {
+        run();
         EndOperation();
+        // A skip is not a failure of the operation; it stays in its step.
+        for (const StepRecord& step : steps) {
+            if (step.outcome.failed()) outcome &= step.outcome;
+        }
+        if (link_.DeadlinePassed()) outcome &= core::Outcome::Failed("the deadline passed");
     }
     busy = false;
-    return ok;
+    return outcome;
 }
 
-bool Writer::OnButton(int id) {
-    auto afterCheckId = [this](const std::function<bool()>& then) {
-        return Guarded([this, then] { return CheckId(false) && then(); });
+core::Outcome Writer::OnButton(int id) {
+    auto checkId = [this] { return Step("check-id", [this] { return CheckId(false); }).passed(); };
+    auto afterCheckId = [this, checkId](std::string_view name,
+                                        const std::function<core::Outcome()>& then) {
+        return Guarded([this, checkId, name, then] {
+            if (checkId()) Step(name, then);
+        });
+    };
+    auto alone = [this](std::string_view name, const std::function<core::Outcome()>& run) {
+        return Guarded([this, name, run] { Step(name, run); });
     };
     switch (id) {
         case button::kCheckId:
-            return Guarded([this] { return CheckId(false); });
+            return alone("check-id", [this] { return CheckId(false); });
         case button::kErase:
-            return afterCheckId([this] { return Erase(); });
+            return afterCheckId("erase", [this] { return Erase(); });
         case button::kBlankCheck:
-            return afterCheckId([this] { return BlankCheck(); });
+            return afterCheckId("blank-check", [this] { return BlankCheck(); });
         case button::kProgram:
-            return afterCheckId([this] { return Program(); });
+            return afterCheckId("program", [this] { return Program(); });
         case button::kVerify:
-            return afterCheckId([this] { return Verify(); });
+            return afterCheckId("verify", [this] { return Verify(); });
         case button::kDumpTarget:
-            return afterCheckId([this] { return Dump(); });
+            return Guarded([this, checkId] {
+                if (!checkId()) return;
+                Step("dump", [this] { return Dump(); });
+                Step("read-option", [this] { return ReadOptionShown(); });
+            });
         case button::kWholeChipErase:
-            return Guarded([this] { return WholeChipErase(false); });
+            return alone("whole-chip-erase", [this] { return WholeChipErase(false); });
         case button::kWriteOption:
-            return afterCheckId([this] {
+            return afterCheckId("write-option", [this] {
                 return ProgramOption(bench_.info.optionBytes.data(), bench_.info.optionCount,
                                      false);
             });
         case button::kReadOption:
-            return afterCheckId([this] {
-                std::array<std::uint8_t, 256> options{};
-                const std::uint32_t count = bench_.info.optionCount;
-                if (!ReadOption(options.data(), count, false)) return false;
-                bench_.ShowChipOptions(std::span<const std::uint8_t>(options.data(), count));
-                return true;
-            });
+            return afterCheckId("read-option", [this] { return ReadOptionShown(); });
         default:
-            return false;
+            return core::Outcome::NotStarted();
     }
 }
 
-bool Writer::RunAuto(std::uint8_t mask) {
-    if (busy) return false;
+core::Outcome Writer::RunAuto(std::uint8_t mask) {
+    if (busy) return core::Outcome::NotStarted();
     bench_.info.autoSteps = mask;
-    busy = true;
-    if (!BeginOperation()) {
-        busy = false;
-        return false;
-    }
-    auto run = [&]() {
-        if ((mask & step::kWholeChipErase) && !WholeChipErase(false)) return false;
-        if (!CheckId(false)) return false;
-        if ((mask & step::kErase) && !(mask & step::kWholeChipErase)) Erase();
-        if ((mask & step::kBlankCheck) && !BlankCheck()) return false;
-        if ((mask & step::kProgram) && !Program()) return false;
-        if ((mask & step::kVerify) && !Verify()) return false;
-        if (mask & step::kWriteOption) {
-            return ProgramOption(bench_.info.optionBytes.data(), bench_.info.optionCount, false);
+    return Guarded([this, mask] {
+        auto stops = [this](std::string_view name, const std::function<core::Outcome()>& run) {
+            return Step(name, run).failed();
+        };
+        if ((mask & step::kWholeChipErase) &&
+            stops("whole-chip-erase", [this] { return WholeChipErase(false); })) {
+            return;
         }
-        return true;
-    };
-    const bool ok = run();
-    EndOperation();
-    busy = false;
-    return ok;
+        if (stops("check-id", [this] { return CheckId(false); })) return;
+        // Erase never stops the batch.
+        if ((mask & step::kErase) && !(mask & step::kWholeChipErase)) {
+            Step("erase", [this] { return Erase(); });
+        }
+        if ((mask & step::kBlankCheck) && stops("blank-check", [this] { return BlankCheck(); }))
+            return;
+        if ((mask & step::kProgram) && stops("program", [this] { return Program(); })) return;
+        if ((mask & step::kVerify) && stops("verify", [this] { return Verify(); })) return;
+        if (mask & step::kWriteOption) {
+            Step("write-option", [this] {
+                return ProgramOption(bench_.info.optionBytes.data(), bench_.info.optionCount,
+                                     false);
+            });
+        }
+    });
 }
 
 }  // namespace writer

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/operator_ports.h"
+#include "core/outcome.h"
 #include "workbench/workbench.h"
 #include "writer/host.h"
 #include "writer/writer_link.h"
@@ -46,6 +47,30 @@ inline constexpr std::uint8_t kErase = 0x20;
 
 using FirmwareReply = std::array<std::uint8_t, 6>;
 
+// One step of an operation, as writer-cli reports it: the name of its operation
+// ("check-id", "program", ...), how it ended, and how long it took.
+struct StepRecord {
+    std::string_view name;
+    core::Outcome outcome;
+    std::uint32_t elapsedMs = 0;
+};
+
+// The busy flag; whoever watches it (the window greys its controls) hears every change.
+class BusyFlag {
+  public:
+    BusyFlag& operator=(bool value) {
+        const bool changed = value != value_;
+        value_ = value;
+        if (changed && onChange) onChange(value);
+        return *this;
+    }
+    operator bool() const { return value_; }
+    std::function<void(bool busy)> onChange;
+
+  private:
+    bool value_ = false;
+};
+
 class Writer {
   public:
     Writer(model::Workbench& bench, WriterLink& link, Host& host, core::MessageSink& log,
@@ -60,56 +85,62 @@ class Writer {
     Host& host() { return host_; }
 
     // Set while a handler runs; a second operation started from inside the pump is turned away.
-    bool busy = false;
+    BusyFlag busy;
     // Set between BeginOperation and EndOperation.
     bool operationOpen = false;
 
     // Millisecond ticks for the elapsed times; a steady clock unless a test sets another.
     std::function<std::uint32_t()> ticks;
-    // The DFU upgrade of an image (its result: non-zero is success). Unset: the writer's DFU
-    // image is never compared, so no DFU upgrade is offered.
-    std::function<std::uint32_t(std::span<const std::uint8_t> image)> dfuUpgrade;
+    // The DFU upgrade of an image. Unset: the writer's DFU image is never compared, so no DFU
+    // upgrade is offered.
+    std::function<core::Outcome(std::span<const std::uint8_t> image)> dfuUpgrade;
 
     // Commands. Each writes its label, verdict and elapsed time unless quiet.
-    bool FirmwareVersion(FirmwareReply& reply);
-    bool CheckId(bool quiet);
-    bool WholeChipErase(bool quiet);
-    bool EraseArea(std::uint32_t length, std::uint32_t start, bool quiet);
-    bool WriteMemory(const std::uint8_t* data, std::uint32_t length, std::uint32_t start,
-                     bool quiet);
-    bool ProgramOption(const std::uint8_t* bytes, std::uint32_t count, bool quiet);
-    bool WriteCode(const std::uint8_t* data, std::uint32_t length, bool quiet);
-    bool WriteInfo(const std::uint8_t* record, std::uint32_t length, bool quiet);
-    bool DumpTarget(std::uint8_t* buffer, std::uint32_t length, std::uint32_t start, bool quiet);
-    bool ReadOption(std::uint8_t* buffer, std::uint32_t length, bool quiet);
-    bool Trim(bool quiet);
+    core::Outcome FirmwareVersion(FirmwareReply& reply);
+    core::Outcome CheckId(bool quiet);
+    core::Outcome WholeChipErase(bool quiet);
+    core::Outcome EraseArea(std::uint32_t length, std::uint32_t start, bool quiet);
+    core::Outcome WriteMemory(const std::uint8_t* data, std::uint32_t length, std::uint32_t start,
+                              bool quiet);
+    core::Outcome ProgramOption(const std::uint8_t* bytes, std::uint32_t count, bool quiet);
+    core::Outcome WriteCode(const std::uint8_t* data, std::uint32_t length, bool quiet);
+    core::Outcome WriteInfo(const std::uint8_t* record, std::uint32_t length, bool quiet);
+    core::Outcome DumpTarget(std::uint8_t* buffer, std::uint32_t length, std::uint32_t start,
+                             bool quiet);
+    // Keeps the bytes read in `optionBytesRead` when it passes.
+    core::Outcome ReadOption(std::uint8_t* buffer, std::uint32_t length, bool quiet);
+    core::Outcome Trim(bool quiet);
     // Command 4/0 with the image as its data phase (the writer's own upgrade path).
-    bool UpgradeImage(std::span<const std::uint8_t> image);
+    core::Outcome UpgradeImage(std::span<const std::uint8_t> image);
 
-    // The operation bracket.
-    bool BeginOperation();
+    // The operation bracket. Not started: no writer, firmware not current, or already open.
+    core::Outcome BeginOperation();
     void EndOperation();
 
-    // Composites, run inside an open operation.
-    bool BlankCheck();
-    bool Erase();
-    bool Program();
-    bool Verify();
-    // Reads the chip into the buffer, then its options; both run whatever the first gave.
-    // True when both reads passed; `dumpPassed` tells whether the buffer was replaced.
-    bool Dump();
-    bool dumpPassed = false;
+    // Composites, run inside an open operation. Erase and the skips of Program and Verify for
+    // an empty buffer never stop a batch, but their outcomes say what really happened: Erase
+    // fails when either area's erase failed, a skip is "not started".
+    core::Outcome BlankCheck();
+    core::Outcome Erase();
+    core::Outcome Program();
+    core::Outcome Verify();
 
     // A main-window button's handler (Check ID, Erase, Blank Check, Program, Verify, Dump
-    // Target, Whole-Chip Erase, Write Option, Read Option). Returns whether every step passed
-    // (false also when turned away or when the operation could not begin).
-    bool OnButton(int id);
+    // Target, Whole-Chip Erase, Write Option, Read Option). Not started when turned away or when
+    // the operation could not begin (the why, when there is one, is for the operator); failed
+    // when a step failed; every step's own outcome is in `steps`.
+    core::Outcome OnButton(int id);
     // The Auto batch in its fixed order; stores `mask` in the project first.
-    bool RunAuto(std::uint8_t mask);
+    core::Outcome RunAuto(std::uint8_t mask);
+
+    // The steps of the last operation, from its BeginOperation on.
+    std::vector<StepRecord> steps;
+    // The option bytes of the last Read Option that passed.
+    std::vector<std::uint8_t> optionBytesRead;
 
     // Before every operation: the writer's firmware against the images carried for the part,
-    // upgraded after the operator agrees. False: the operation must not start.
-    bool CheckFirmware();
+    // upgraded after the operator agrees. Anything but passed: the operation must not start.
+    core::Outcome CheckFirmware();
     // The attached writer's firmware family (reply byte 0), none when no writer connects.
     std::optional<std::uint32_t> ProbeFamily();
 
@@ -120,14 +151,21 @@ class Writer {
   private:
     void Say(std::string_view text, bool quiet = false);
     // Label, exchange with a status byte, data phase, verdict, elapsed time.
-    bool StatusCommand(std::string_view label, std::uint8_t command, std::uint8_t subcommand,
-                       std::uint32_t p1, std::uint32_t p2, std::string_view pass,
-                       std::string_view fail, bool quiet,
-                       const std::function<bool()>& dataPhase = {});
+    core::Outcome StatusCommand(std::string_view label, std::uint8_t command,
+                                std::uint8_t subcommand, std::uint32_t p1, std::uint32_t p2,
+                                std::string_view pass, std::string_view fail, bool quiet,
+                                const std::function<bool()>& dataPhase = {});
     std::uint32_t DeviceCode();               // read fresh; also stored in the project's partIndex
     std::vector<std::uint8_t> Image() const;  // codeSize bytes of 0xFF under the buffer
     bool ReadMatches(std::uint32_t length, std::uint32_t start, const std::uint8_t* expected);
-    bool Guarded(const std::function<bool()>& steps);
+    // Runs one step of an operation and records it in `steps`; the outcome returned is the
+    // recorded one, good until the next step.
+    const core::Outcome& Step(std::string_view name, const std::function<core::Outcome()>& run);
+    core::Outcome Guarded(const std::function<void()>& run);
+    // Dump Target's two steps: the chip into the buffer, then its options whatever the first
+    // gave.
+    core::Outcome Dump();
+    core::Outcome ReadOptionShown();
     bool AskUpgrade();
 
     model::Workbench& bench_;
@@ -141,5 +179,11 @@ class Writer {
 inline constexpr std::string_view kUpgradeQuestion =
     "Unmatched firmware version on the writer .\r\nPress <OK> to update or <Cancel> to quit .";
 inline constexpr std::string_view kUpgradeFailed = "Upgrade fail !\r\nPlease contact Corvane !";
+// Why no operation starts on a writer whose application is gone but whose loader answers.
+inline constexpr std::string_view kStrandedInLoader =
+    "The writer answers only in its loader: a firmware upgrade did not finish.\n"
+    "Run 'writer-cli upgrade --force' to finish it.";
+// The line that ends an operation which ran past the link's deadline.
+inline constexpr std::string_view kDeadlinePassed = "Operation deadline passed !\r\n";
 
 }  // namespace writer

@@ -35,7 +35,9 @@ struct WriterLink::Api {
     int (*ReadData)(void*, unsigned char*, unsigned int, unsigned int*) = nullptr;
     int (*ConnectTNX)(void*, int) = nullptr;
     int (*DisconnectTNX)(void*) = nullptr;
-    int (*ClearTNXBuffer)(void*) = nullptr;  // resolved with the others, never called
+    int (*ClearTNXBuffer)(void*) = nullptr;
+    // Ours only, so optional: whether the writer's loader answers when its application does not.
+    int (*LoaderAnswersTNX)(void*) = nullptr;
 };
 
 WriterLink::WriterLink(Host& host) : host_(host) {}
@@ -60,6 +62,7 @@ bool WriterLink::Load(core::Questions& questions) {
                          resolve(api->DisconnectTNX, "DisconnectTNX") &&
                          resolve(api->ClearTNXBuffer, "ClearTNXBuffer");
         if (all) {
+            resolve(api->LoaderAnswersTNX, "LoaderAnswersTNX");
             api_ = std::move(api);
             return true;
         }
@@ -86,7 +89,12 @@ bool WriterLink::Connect() {
     PutLE32(record_->data() + 0, writer_ids::WRITER_VID);
     PutLE32(record_->data() + 4, writer_ids::WRITER_PID);
     SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
-    if (api_->ConnectTNX(record_->data(), 1) != 0) record_.reset();
+    loaderOnly_ = false;
+    outOfStep_ = false;
+    if (api_->ConnectTNX(record_->data(), 1) != 0) {
+        loaderOnly_ = api_->LoaderAnswersTNX && api_->LoaderAnswersTNX(record_->data()) == 1;
+        record_.reset();
+    }
     return connected();
 }
 
@@ -113,33 +121,79 @@ std::uint32_t WriterLink::WriteTimeout() const {
     return record_ ? GetLE32(record_->data() + kWriteTimeoutOffset) : 0;
 }
 
+bool WriterLink::DeadlinePassed() const {
+    return cutShort_ || (deadline && std::chrono::steady_clock::now() >= *deadline);
+}
+
+std::uint32_t WriterLink::CallTimeout(std::uint32_t ms) const {
+    const std::uint32_t wanted = ms ? ms : kDefaultTimeoutMs;
+    if (!deadline) return wanted;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          *deadline - std::chrono::steady_clock::now())
+                          .count();
+    return static_cast<std::uint32_t>(std::clamp<long long>(left, 0, wanted));
+}
+
+bool WriterLink::Write(const std::uint8_t* data, std::uint32_t length, std::uint32_t timeoutMs) {
+    PutLE32(record_->data() + kWriteTimeoutOffset, CallTimeout(timeoutMs));
+    unsigned int count = 0;
+    const int refused = api_->WriteData(record_->data(), data, length, &count);
+    SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
+    return refused == 0;
+}
+
+std::uint32_t WriterLink::Read(std::uint8_t* buffer, std::uint32_t length,
+                               std::uint32_t timeoutMs) {
+    const std::uint32_t timeout = CallTimeout(timeoutMs);
+    PutLE32(record_->data() + kReadTimeoutOffset, timeout);
+    unsigned int count = 0;
+    api_->ReadData(record_->data(), buffer, length, &count);
+    SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
+    if (count < length) {
+        outOfStep_ = true;
+        // Ended by the deadline, however close to it the clock still reads.
+        if (timeout < (timeoutMs ? timeoutMs : kDefaultTimeoutMs)) cutShort_ = true;
+    }
+    return std::min<std::uint32_t>(count, length);
+}
+
+void WriterLink::DiscardPendingInput() {
+    if (outOfStep_) {
+        // An answer that missed its time-out may still come, and would be read as the answer
+        // to this frame: give it a while to arrive, then a moment of quiet.
+        constexpr std::uint32_t kLateMs = 2000;
+        constexpr std::uint32_t kQuietMs = 100;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLateMs);
+        std::uint32_t wait = kLateMs;
+        while (!DeadlinePassed() && std::chrono::steady_clock::now() < until) {
+            std::uint8_t late = 0;
+            if (Read(&late, 1, wait) == 0) break;
+            wait = kQuietMs;
+        }
+        outOfStep_ = false;
+    }
+    api_->ClearTNXBuffer(record_->data());
+}
+
 std::uint32_t WriterLink::Exchange(std::uint8_t command, std::uint8_t subcommand, std::uint32_t p1,
                                    std::uint32_t p2, std::uint32_t p3, std::uint32_t replyLength,
                                    std::uint8_t* reply, std::uint32_t timeoutMs) {
     const auto frame = CommandFrame(command, subcommand, p1, p2, p3);
     if (connected()) {
-        if (timeoutMs) PutLE32(record_->data() + kWriteTimeoutOffset, timeoutMs);
-        unsigned int count = 0;
-        api_->WriteData(record_->data(), frame.data(), frame.size(), &count);
-        SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
+        if (DeadlinePassed()) return 0;
+        DiscardPendingInput();
+        if (!Write(frame.data(), frame.size(), timeoutMs)) return 0;
     }
     if (replyLength == 0) return 1;
     if (!connected()) return 0;
-    if (timeoutMs) PutLE32(record_->data() + kReadTimeoutOffset, timeoutMs);
-    unsigned int count = 0;
-    std::uint32_t result = 0;
     if (!reply) {
         // A small reply of 1 to 4 bytes, read as a little-endian number.
         std::array<std::uint8_t, 4> small{};
         const std::uint32_t wanted = std::min<std::uint32_t>(replyLength, small.size());
-        api_->ReadData(record_->data(), small.data(), wanted, &count);
-        result = GetLE32(small.data());
-    } else {
-        api_->ReadData(record_->data(), reply, replyLength, &count);
-        result = count == replyLength ? 1 : 0;
+        Read(small.data(), wanted, timeoutMs);
+        return GetLE32(small.data());
     }
-    SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
-    return result;
+    return Read(reply, replyLength, timeoutMs) == replyLength ? 1 : 0;
 }
 
 void WriterLink::AdvanceProgress(std::uint32_t chunk) {
@@ -155,16 +209,10 @@ bool WriterLink::BulkWrite(const std::uint8_t* data, std::uint32_t length,
     std::uint32_t offset = 0;
     while (length > 0) {
         const std::uint32_t chunk = std::min(kChunk, length);
-        if (!connected()) return false;
-        if (timeoutMs) PutLE32(record_->data() + kWriteTimeoutOffset, timeoutMs);
-        unsigned int count = 0;
-        api_->WriteData(record_->data(), data + offset, chunk, &count);
-        SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
+        if (!connected() || DeadlinePassed()) return false;
+        if (!Write(data + offset, chunk, timeoutMs)) return false;
         std::uint8_t ack = 0;
-        count = 0;
-        api_->ReadData(record_->data(), &ack, 1, &count);
-        SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
-        if (count == 0 || ack == 0) return false;
+        if (Read(&ack, 1, 0) == 0 || ack == 0) return false;
         offset += chunk;
         length -= chunk;
         AdvanceProgress(chunk);
@@ -177,12 +225,8 @@ bool WriterLink::BulkRead(std::uint8_t* buffer, std::uint32_t length, std::uint3
     std::uint32_t offset = 0;
     while (length > 0) {
         const std::uint32_t chunk = std::min(kChunk, length);
-        unsigned int count = 0;
-        if (connected()) {
-            if (timeoutMs) PutLE32(record_->data() + kReadTimeoutOffset, timeoutMs);
-            api_->ReadData(record_->data(), buffer + offset, chunk, &count);
-            SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
-        }
+        std::uint32_t count = 0;
+        if (connected() && !DeadlinePassed()) count = Read(buffer + offset, chunk, timeoutMs);
         if (count != chunk) return false;
         offset += chunk;
         length -= chunk;

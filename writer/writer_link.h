@@ -3,8 +3,10 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "core/operator_ports.h"
 #include "writer/host.h"
@@ -40,6 +42,9 @@ class WriterLink {
     bool Connect();
     void Disconnect();
     bool connected() const { return record_ != nullptr; }
+    // Whether the last Connect failed because only the writer's loader answered: its
+    // application is gone, as after a firmware upgrade that did not finish.
+    bool LoaderOnly() const { return loaderOnly_; }
 
     // One command with an optional reply. Reply length 0: 1 (sent or not). No buffer: the
     // 1..4 reply bytes as a little-endian number (0 when nothing came). A buffer: 1 when all
@@ -57,6 +62,12 @@ class WriterLink {
     std::uint32_t progressTotal = 0;
     std::uint32_t progressDone = 0;
 
+    // When set, nothing is sent or awaited past this moment: every later exchange and transfer
+    // fails at once, and reads end at it. Unset (the window's case), operations take as long
+    // as the writer does.
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    bool DeadlinePassed() const;
+
     // The held record's time-outs (both 5000 between calls); 0 while disconnected.
     std::uint32_t ReadTimeout() const;
     std::uint32_t WriteTimeout() const;
@@ -65,11 +76,23 @@ class WriterLink {
     struct Api;
     void SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs);
     void AdvanceProgress(std::uint32_t chunk);
+    // The time-out for one call: `ms`, or the default for 0, cut short by the deadline.
+    std::uint32_t CallTimeout(std::uint32_t ms) const;
+    // Writes through libtunnix; false when it refused. A refused write fails its command.
+    bool Write(const std::uint8_t* data, std::uint32_t length, std::uint32_t timeoutMs);
+    // Reads through libtunnix; the count read. A short count leaves the link out of step.
+    std::uint32_t Read(std::uint8_t* buffer, std::uint32_t length, std::uint32_t timeoutMs);
+    // Before a command frame: drops whatever the writer sent unasked, after giving a late answer
+    // a while to arrive when a read on this connection came back short.
+    void DiscardPendingInput();
 
     Host& host_;
     void* library_ = nullptr;
     std::unique_ptr<Api> api_;
     std::unique_ptr<ConnectionRecord> record_;
+    bool loaderOnly_ = false;
+    bool outOfStep_ = false;  // a read came back short: an answer may still be on its way
+    bool cutShort_ = false;   // a read ended at the deadline
 };
 
 }  // namespace writer

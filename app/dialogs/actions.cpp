@@ -20,7 +20,8 @@ void OnLoadFile(QWidget* parent, model::Workbench& bench) {
 void OnSaveBuffer(QWidget* parent, model::Workbench& bench) {
     Profile profile;
     WindowFileDialogs dialogs(parent, profile);
-    proj::SaveBufferButton(bench, dialogs);
+    // The log tells how it went.
+    [[maybe_unused]] const core::Outcome saved = proj::SaveBufferButton(bench, dialogs);
 }
 
 void OnSaveQrx(QWidget* parent, model::Workbench& bench) {
@@ -44,14 +45,15 @@ void OpenFormList(QWidget* parent, model::Workbench& bench, std::string formText
 void OnInsertIsp(QWidget* parent, model::Workbench& bench) {
     Profile profile;
     WindowFileDialogs dialogs(parent, profile);
-    proj::InsertIspButton(bench, dialogs);
+    [[maybe_unused]] const core::Outcome inserted = proj::InsertIspButton(bench, dialogs);
 }
 
 void LoadFileAtStartup(QWidget* parent, model::Workbench& bench, const QString& path) {
     Profile profile;
     WindowFileDialogs dialogs(parent, profile);
     BoxQuestions questions(parent);
-    proj::LoadFileAtStartup(bench, path.toStdString(), dialogs, questions);
+    [[maybe_unused]] const core::Outcome loaded =
+        proj::LoadFileAtStartup(bench, path.toStdString(), dialogs, questions);
 }
 
 }  // namespace app::dialogs

@@ -24,6 +24,13 @@ inline std::string GoEventName() {
 // Environment variable choosing the transport: "hid", or "vwriter:PATH".
 inline constexpr const char* kDeviceEnv = "TUNNIX_DEVICE";
 
+// What TUNNIX_DEVICE asks for; kNotUnderstood for a value that is none of its forms (a typo),
+// which must not quietly fall back to detection.
+enum class DeviceChoice { kDetect, kHid, kVwriter, kNotUnderstood };
+DeviceChoice ConfiguredDeviceChoice();
+// For kNotUnderstood: what was given and the forms that are accepted.
+std::string DeviceChoiceProblem();
+
 // The virtual writer's socket when none is named: $XDG_RUNTIME_DIR/vwriter.sock, or
 // /tmp/vwriter-UID.sock without a runtime directory.
 std::string DefaultVwriterSocket();

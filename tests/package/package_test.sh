@@ -138,6 +138,15 @@ for command in $commands; do
         fail "the writer-cli page lacks the '$command' command"
 done
 
+# --- the licence: in the machine-readable copyright file, the pages and --version
+grep -qx "License: Expat" "$root/usr/share/doc/cv51-writer/copyright" || fail "copyright: no licence"
+for page in "$root"/usr/share/man/man1/*.1.gz; do
+    zcat "$page" | grep -q "MIT licence" || fail "$(basename "$page") names no licence"
+done
+for program in writer writer-cli; do
+    "$root/usr/bin/$program" --version | grep -q "MIT licence" || fail "$program --version: no licence"
+done
+
 # --- desktop entry and the QRX file type
 desktop=$root/usr/share/applications/cv51-writer.desktop
 desktop-file-validate "$desktop" || fail "desktop entry does not validate"

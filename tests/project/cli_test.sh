@@ -23,6 +23,12 @@ printf ':00000001FF\n' > "$T/e.hex"
 check "hex2bin empty" 0 "$(stat -c %s "$T/e.bin")"
 "$CLI" hex2bin "$T/missing.hex" "$T/m.bin" 2>/dev/null
 check "hex2bin missing input" 1 $?
+# A damaged file: refused with its line, nothing written.
+printf ':0200020011AA41\r\n:0100000001FF\r\n' > "$T/d.hex"
+err=$("$CLI" hex2bin "$T/d.hex" "$T/d.bin" 2>&1 >/dev/null)
+check "hex2bin damaged" "1 $T/d.hex: line 2: bad checksum; nothing written" \
+    "$? ${err#writer-cli: }"
+check "hex2bin damaged output" "" "$(ls "$T/d.bin" 2>/dev/null)"
 
 # project build, then show: the fields come back.
 PART=$("$CLI" parts 2>/dev/null | awk '/^ +[0-9]+ /{print $1; exit}')

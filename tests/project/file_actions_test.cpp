@@ -19,6 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+enum { kLoadOk, kLoadFail, kLoadTooLarge };
+
 struct RecordingLog : core::MessageSink {
     std::string text;
     void Clear() override { text.clear(); }
@@ -97,9 +99,12 @@ class FileActions : public ::testing::Test {
     std::string WriteText(const std::string& name, const std::string& text) {
         return Write(name, std::vector<std::uint8_t>(text.begin(), text.end()));
     }
+    // Loaded, failed, or too large for the part.
     int Load(const std::string& path, std::optional<std::uint32_t> area = 0) {
         dialogs.area = area;
-        return LoadFileAtStartup(bench, path, dialogs, questions);
+        const core::Outcome loaded = LoadFileAtStartup(bench, path, dialogs, questions);
+        if (loaded.passed()) return kLoadOk;
+        return loaded.why() == kWhyTooLarge ? kLoadTooLarge : kLoadFail;
     }
     std::vector<std::uint8_t> Pattern(std::size_t n, std::uint8_t seed = 1) {
         std::vector<std::uint8_t> v(n);
@@ -174,6 +179,11 @@ TEST_F(FileActions, HexFilesAndTheLoadLimit) {
     // No '.' in the name: raw binary.
     EXPECT_EQ(Load(Write("noext", {':', '0'})), kLoadOk);
     EXPECT_EQ(buffer.Size(), 2u);
+    // A damaged HEX file loads nothing, and says where it is damaged.
+    EXPECT_EQ(Load(WriteText("cut.hex", ":0100000055AA\n:01000100FE\n")), kLoadFail);
+    EXPECT_EQ(log.text,
+              "Load file ... => Fail !\r\nHEX line 2: record shorter than its count !\r\n");
+    EXPECT_EQ(buffer.Bytes(), (std::vector<std::uint8_t>{':', '0'}));
 }
 
 TEST_F(FileActions, IspInsertionPicksTheSpaceAndSetsTheBootBits) {
@@ -191,7 +201,7 @@ TEST_F(FileActions, IspInsertionPicksTheSpaceAndSetsTheBootBits) {
     bench.info.autoSteps = 0x0F;
 
     dialogs.isp = IspChoice{ISP_SRC_USER, Write("isp.bin", Pattern(0x700, 3))};
-    ASSERT_TRUE(InsertIspButton(bench, dialogs));
+    ASSERT_TRUE(InsertIspButton(bench, dialogs).passed());
     EXPECT_EQ(log.text, "Insert ISP-code ... => OK !\r\n");
     EXPECT_EQ(bench.panel.isp.Selected(), 2);
     const auto bytes = buffer.Bytes();
@@ -214,19 +224,19 @@ TEST_F(FileActions, IspInsertionPicksTheSpaceAndSetsTheBootBits) {
     // Exactly the largest space is accepted; one byte more is refused.
     const std::uint32_t largest = static_cast<std::uint32_t>(spaces.back().value);
     dialogs.isp = IspChoice{ISP_SRC_USER, Write("max.bin", Pattern(largest))};
-    EXPECT_TRUE(InsertIspButton(bench, dialogs));
+    EXPECT_TRUE(InsertIspButton(bench, dialogs).passed());
     dialogs.isp = IspChoice{ISP_SRC_USER, Write("big.bin", Pattern(largest + 1))};
     bench.userIspPath = "x";
-    EXPECT_FALSE(InsertIspButton(bench, dialogs));
+    EXPECT_FALSE(InsertIspButton(bench, dialogs).passed());
     EXPECT_EQ(log.text, "Insert ISP-code ... => Fail !\r\nCustom ISP-code size is too large !");
     EXPECT_EQ(bench.info.ispSource, ISP_SRC_NONE);
     EXPECT_TRUE(bench.userIspPath.empty());
     // A missing user file, and the dialog's Exit.
     dialogs.isp = IspChoice{ISP_SRC_USER, (dir / "nothing.bin").string()};
-    EXPECT_FALSE(InsertIspButton(bench, dialogs));
+    EXPECT_FALSE(InsertIspButton(bench, dialogs).passed());
     EXPECT_EQ(log.text, "Insert ISP-code ... => Fail !\r\nOpen custom ISP-code fail !");
     dialogs.isp.reset();
-    EXPECT_FALSE(InsertIspButton(bench, dialogs));
+    EXPECT_FALSE(InsertIspButton(bench, dialogs).passed());
     EXPECT_EQ(log.text, "Insert ISP-code ... => Cancelled !\r\n");
 }
 
@@ -234,7 +244,7 @@ TEST_F(FileActions, IspIntoAnEmptyBufferMovesUpOnTheNextLoad) {
     const int part = cat::AllPartIndices().front();
     Select(part);
     dialogs.isp = IspChoice{ISP_SRC_USER, WriteText("isp.hex", ":0400000001020304F2\n")};
-    ASSERT_TRUE(InsertIspButton(bench, dialogs));
+    ASSERT_TRUE(InsertIspButton(bench, dialogs).passed());
     EXPECT_EQ(buffer.Bytes(), (std::vector<std::uint8_t>{1, 2, 3, 4}));
     EXPECT_EQ(bench.info.layout, LAYOUT_ISP_ONLY);
     ASSERT_EQ(Load(Write("app.bin", {9, 9})), kLoadOk);
@@ -253,10 +263,10 @@ TEST_F(FileActions, IspIntoAnEmptyBufferMovesUpOnTheNextLoad) {
 
     // An empty ISP file into a buffer without application code leaves no old code behind.
     Select(part);
-    ASSERT_TRUE(InsertIspButton(bench, dialogs));
+    ASSERT_TRUE(InsertIspButton(bench, dialogs).passed());
     ASSERT_EQ(buffer.Size(), 4u);
     dialogs.isp = IspChoice{ISP_SRC_USER, Write("empty.bin", {})};
-    ASSERT_TRUE(InsertIspButton(bench, dialogs));
+    ASSERT_TRUE(InsertIspButton(bench, dialogs).passed());
     EXPECT_EQ(bench.info.ispLength, 0);
     EXPECT_EQ(buffer.Size(), 0u);
     EXPECT_EQ(bench.info.dataLength, 0u);
@@ -280,9 +290,10 @@ TEST_F(FileActions, EveryPartSurvivesASaveAndLoad) {
             LoadFileAtStartup(
                 saver, Write("app.bin", Pattern(std::min<std::uint32_t>(p.CodeSize() / 2, 3000))),
                 dialogs, questions),
-            kLoadOk);
+            core::Outcome::Passed());
         dialogs.isp = IspChoice{ISP_SRC_BUILTIN, {}};
-        InsertIspButton(saver, dialogs);  // parts without a carried code keep going without it
+        // Parts without a carried code keep going without it.
+        [[maybe_unused]] const core::Outcome inserted = InsertIspButton(saver, dialogs);
         if (saver.panel.osc.enabled && saver.panel.osc.Count() > 1)
             saver.OnOscChanged(saver.panel.osc.Count() - 1);
         if (saver.panel.iap.enabled && saver.panel.iap.Count() > 1) saver.OnIapChanged(1);
@@ -419,17 +430,17 @@ TEST_F(FileActions, RefusedProjectsLeaveThePreviousPart) {
 TEST_F(FileActions, SavesRefuseEmptyBuffersAndKeepOldFilesOnFailure) {
     Select(cat::AllPartIndices().front());
     dialogs.saveBuffer = (dir / "out.bin").string();
-    EXPECT_FALSE(SaveBufferButton(bench, dialogs));
+    EXPECT_FALSE(SaveBufferButton(bench, dialogs).passed());
     EXPECT_EQ(log.text, "Code Buffer is empty !");
     EXPECT_FALSE(SaveProjectButton(bench, dialogs, CurrentSaveEntropy()));
     EXPECT_EQ(log.text, "Code Buffer is empty !");
 
     ASSERT_EQ(Load(Write("app.bin", Pattern(2000))), kLoadOk);
-    EXPECT_TRUE(SaveBufferButton(bench, dialogs));
+    EXPECT_TRUE(SaveBufferButton(bench, dialogs).passed());
     EXPECT_EQ(log.text, "Save buffer ... => OK !\r\n");
     EXPECT_EQ(ReadWholeFile(*dialogs.saveBuffer).bytes, Pattern(2000));
     dialogs.saveBuffer.reset();
-    EXPECT_FALSE(SaveBufferButton(bench, dialogs));
+    EXPECT_FALSE(SaveBufferButton(bench, dialogs).passed());
     EXPECT_EQ(log.text, "Save buffer ... => Cancelled !\r\n");
 
     // A write that fails part-way (the file size limit) leaves the old file whole.
@@ -442,7 +453,7 @@ TEST_F(FileActions, SavesRefuseEmptyBuffersAndKeepOldFilesOnFailure) {
     rlimit small = saved;
     small.rlim_cur = 1000;
     ::setrlimit(RLIMIT_FSIZE, &small);
-    const bool savedBuffer = SaveBufferButton(bench, dialogs);
+    const bool savedBuffer = SaveBufferButton(bench, dialogs).passed();
     const std::string bufferLog = log.text;
     const bool savedProject = SaveProjectButton(bench, dialogs, CurrentSaveEntropy()).has_value();
     ::setrlimit(RLIMIT_FSIZE, &saved);

@@ -59,17 +59,42 @@ TEST(IntelHex, NoDataRecordsGiveAnEmptyImage) {
 }
 
 TEST(IntelHex, LineSplittingAndDigitRule) {
-    // Lone CR, LF, blank lines, text lines without a colon and lower-case digits.
-    const std::string text = "comment\r\r:0200000011aa43\r\n\n\n  :02000200BBCC75\r:020004000102F7";
+    // Lone CR, LF, blank lines, text lines without a colon, lower-case digits, and spaces and
+    // tabs ending a record.
+    const std::string text =
+        "comment\r\r:0200000011aa43 \r\n\n\n  :02000200BBCC75\r:020004000102F7\t ";
     const auto image = ParseIntelHex(text);
     EXPECT_EQ(image.length, 6u);
+    EXPECT_FALSE(image.damage);
     // The indented line is not a record: only a colon in the first column starts one.
     EXPECT_EQ(image.bytes, (std::vector<std::uint8_t>{0x11, 0xAA, 0xFF, 0xFF, 0x01, 0x02}));
-    // Characters that are not hexadecimal digits still convert by their low bits: 'G' is 16,
-    // so "0G" is the byte 0x10 and the record below is a valid one-byte record at 0.
-    const auto odd = ParseIntelHex(":010000000GEF");
-    ASSERT_EQ(odd.length, 1u);
-    EXPECT_EQ(odd.bytes[0], 0x10);
+}
+
+TEST(IntelHex, DamageNamesItsLineAndKeepsOnlyWhatCameBefore) {
+    const std::string good = Record(0, 0, {1, 2});  // line 1
+    struct Row {
+        std::string text;
+        std::size_t line;
+        std::string what;
+    };
+    const Row rows[] = {
+        {good + ":0100020003FB\n" + Record(0, 3, {4}), 2, "bad checksum"},
+        // The bytes still sum to 0.
+        {good + ":0500020003F6\n", 2, "record shorter than its count"},
+        // 'G' would convert to 16 by its low bits, which made this a valid record.
+        {good + ":010002000GED\n", 2, "not a hexadecimal digit"},
+        {good + ":0100020003F\n", 2, "odd number of digits"},
+        // "\r\n", "\n" and a lone "\r" end one line each.
+        {good + "\n" + "note\r" + ":0100020003FB", 4, "bad checksum"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        const auto image = ParseIntelHex(row.text);
+        ASSERT_TRUE(image.damage);
+        EXPECT_EQ(image.damage->line, row.line);
+        EXPECT_EQ(image.damage->what, row.what);
+        EXPECT_EQ(image.length, 2u);
+    }
 }
 
 TEST(IntelHex, ExtendedAddressRecords) {
@@ -95,10 +120,6 @@ TEST(IntelHex, ConversionStops) {
     EXPECT_EQ(ParseIntelHex(good + ":00000001FF\n" + Record(0, 2, {3})).length, 2u);
     EXPECT_EQ(ParseIntelHex(good + Record(3, 0, {0, 0, 0, 0}) + Record(0, 2, {3})).length, 2u);
     EXPECT_EQ(ParseIntelHex(good + Record(5, 0, {0, 0, 0, 0}) + Record(0, 2, {3})).length, 2u);
-    // At a bad checksum; what came before stays.
-    EXPECT_EQ(ParseIntelHex(good + ":0100020003FB\n" + Record(0, 3, {4})).length, 2u);
-    // At a record shorter than its own count (the bytes still sum to 0).
-    EXPECT_EQ(ParseIntelHex(good + ":0500020003F6\n" + Record(0, 3, {4})).length, 2u);
     // The text ends at a NUL byte, even one right after a record's checksum: read as a line
     // break or as a stray digit it would let the next line's record in.
     std::string withNul = good + std::string(1, '\0') + Record(0, 2, {3});
@@ -110,11 +131,8 @@ TEST(IntelHex, ConversionStops) {
 }
 
 TEST(IntelHex, AwkwardLinesStayWithinTheLine) {
-    // An empty record changes nothing; a lone trailing digit is ignored.
+    // An empty record changes nothing.
     EXPECT_EQ(ParseIntelHex(":\n" + Record(0, 0, {1})).length, 1u);
-    std::string odd = Record(0, 0, {1});
-    odd.insert(odd.size() - 2, "F");
-    EXPECT_EQ(ParseIntelHex(odd + Record(0, 1, {2})).length, 2u);
     // The largest record (255 data bytes) converts whole; trailing pairs only join the sum.
     const auto big = ParseIntelHex(Record(0, 0x10, Fill(255, 0)));
     ASSERT_EQ(big.length, 0x10fu);

@@ -41,6 +41,82 @@ cmp -n 1000 "$work/code.bin" "$work/chip.bin" || fail "dump content"
 status=0; "$bin/writer-cli" op --part 1 dump "$work/none.bin" >/dev/null || status=$?
 [ "$status" = 1 ] || fail "failed dump exit $status"
 [ ! -e "$work/none.bin" ] || fail "a failed dump wrote a file"
+ctl() { "$bin/vwriter" ctl --socket "$work/s" "$@" >/dev/null; }
+ctl clear-faults
+
+# On a terminal the bar goes to standard error while a transfer moves and is erased before each
+# log line: replayed as a screen shows it, every label is there and no bar is left.
+screen=$(python3 - "$bin/writer-cli" op --part 1 --load "$work/code.bin" program <<'EOF'
+import os, pty, sys
+pid, fd = pty.fork()
+if pid == 0:
+    os.execv(sys.argv[1], sys.argv[1:])
+raw = b""
+while True:
+    try:
+        chunk = os.read(fd, 4096)
+    except OSError:
+        break
+    if not chunk:
+        break
+    raw += chunk
+os.waitpid(pid, 0)
+print("bar drawn" if b"[#" in raw else "no bar")
+line, col = [], 0
+for ch in raw.decode():
+    if ch == "\r":
+        col = 0
+    elif ch == "\n":
+        print("".join(line).rstrip())
+        line, col = [], 0
+    else:
+        line[col:col + 1] = [ch]
+        col += 1
+EOF
+)
+expected=$(printf 'bar drawn\nLoad file ... => OK !\n----Begin----\nCheck ID => Pass !\t\t [0.000"]\nProgram => Pass !\t\t [0.000"]\n-----End-----')
+[ "$(normalise <<<"$screen")" = "$expected" ] || fail "terminal: $screen"
+
+# A step the window's batch carries on from still fails the command.
+ctl fault status0:1/1
+status=0; "$bin/writer-cli" op --part 1 --load "$work/code.bin" erase >/dev/null || status=$?
+[ "$status" = 1 ] || fail "failed erase exit $status"
+ctl clear-faults
+# Program asked for with nothing to program: the skip line, a word on standard error, exit 1.
+status=0; out=$("$bin/writer-cli" op --part 1 program 2>"$work/err") || status=$?
+[ "$status" = 1 ] && grep -q "skips PROGRAM" <<<"$out" && grep -q "nothing was programmed" "$work/err" ||
+  fail "empty program: $status $out"
+
+# The option bytes read come after the log; --json gives the whole result as one object.
+"$bin/writer-cli" op --part 1 --option LOCK=on write-option >/dev/null || fail "write-option"
+out=$("$bin/writer-cli" op --part 1 read-option) || fail "read-option"
+[ "$(tail -n1 <<<"$out")" = "Option bytes: BE FF" ] || fail "read-option: $out"
+out=$("$bin/writer-cli" op --part 1 --json read-option) || fail "read-option --json"
+[[ "$out" == '{"operation":"read-option","opened":true,"steps":[{"step":"check-id","result":"passed"'*'{"step":"read-option","result":"passed"'*'"option_bytes":[190,255],"log":["----Begin----",'*'"exit_status":0}' ]] ||
+  fail "json: $out"
+
+# Options go before the operation; a dump's file must be writable before the chip is read.
+status=0; "$bin/writer-cli" op --part 1 check-id --json >/dev/null 2>"$work/err" || status=$?
+[ "$status" = 2 ] && grep -q "options go before the operation: '--json'" "$work/err" || fail "late option"
+dumps=$(grep -c '"cmd":3,"sub":0' "$work/trace")
+status=0; "$bin/writer-cli" op --part 1 dump "$work/no/such.bin" >/dev/null 2>"$work/err" || status=$?
+[ "$status" = 1 ] && grep -q "cannot write" "$work/err" || fail "unwritable dump: $status"
+[ "$(grep -c '"cmd":3,"sub":0' "$work/trace")" = "$dumps" ] || fail "the chip was read for nothing"
+
+# The last line ends in a newline, even a reason line the window leaves open.
+"$bin/writer-cli" op --part 1 --isp "$work/missing.hex" check-id >"$work/out" 2>/dev/null || true
+[ "$(tail -c1 "$work/out" | od -An -c | tr -d ' ')" = '\n' ] || fail "last line: $(cat "$work/out")"
+
+# An operation past its deadline ends as failed, with its own line.
+ctl fault delay:3/0=3000
+SECONDS=0; status=0; out=$("$bin/writer-cli" op --part 1 --deadline 1 blank-check) || status=$?
+[ "$status" = 1 ] && [ "$SECONDS" -lt 3 ] && grep -q "^Operation deadline passed !$" <<<"$out" ||
+  fail "deadline: $status ${SECONDS}s $out"
+ctl clear-faults
+
+# A TUNNIX_DEVICE that is none of its forms fails, naming them.
+status=0; TUNNIX_DEVICE=vwritr:x "$bin/writer-cli" op --part 1 check-id >/dev/null 2>"$work/err" || status=$?
+[ "$status" = 1 ] && grep -q "'vwritr:x' is not understood; use 'hid'" "$work/err" || fail "typo: $status"
 
 # Bad arguments: exit 2 with the usage text.
 for args in "--part 1" "--part 1 dump" "--part 1 auto 0x100" "--part x check-id" \

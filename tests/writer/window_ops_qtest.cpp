@@ -1,6 +1,8 @@
 // The writer buttons in the real window, offscreen, against a virtual writer: the progress bar
-// in the file path's place, a second click from inside a transfer turned away, Configure Auto.
+// in the file path's place, a second click and a part change from inside a transfer turned away,
+// the start-up probe of the writer's family, Configure Auto.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -29,7 +31,7 @@ class WindowOpsTest : public QObject {
 
     void aClickFromInsideATransferIsTurnedAway() {
         if (quadrel_ == nullptr) QSKIP("the hex-grid control library is not built");
-        vwt::VWriter device({"--part", "1"});
+        vwt::VWriter device({"--part", "1", "--usb-timing"});
         QVERIFY(device.Start());
         app::Profile profile;
         app::MainWindow w(profile);
@@ -38,11 +40,22 @@ class WindowOpsTest : public QObject {
         w.codeBuffer().SetBytes(std::vector<std::uint8_t>(3000, 0x5A));
         auto* bar = w.findChild<QProgressBar*>("c1622");
         auto* path = w.findChild<QLabel*>("c1524");
+        auto* parts = w.findChild<QComboBox*>("c1501");
+        auto* lock = w.findChild<QCheckBox*>("c1560");
+        const QRect pathPlace = path->geometry();
+        const int part = w.bench().currentPart;
         int pumps = 0;
         bool barInPlace = true;
+        bool locked = true;
         w.writerHost().afterPump = [&] {
             ++pumps;
-            barInPlace = barInPlace && !bar->isHidden() && path->isHidden();
+            barInPlace =
+                barInPlace && !bar->isHidden() && path->isHidden() && bar->geometry() == pathPlace;
+            locked = locked && !parts->isEnabled() && !lock->isEnabled() &&
+                     !w.findChild<QPushButton*>("c1000")->isEnabled();
+            // The operator picks another part, ticks an option, clicks two more operations.
+            QTest::keyClick(parts, Qt::Key_Down);
+            QTest::mouseClick(lock, Qt::LeftButton);
             w.findChild<QPushButton*>("c1010")->click();  // Verify
             w.findChild<QPushButton*>("c1006")->click();  // Check ID
         };
@@ -50,15 +63,29 @@ class WindowOpsTest : public QObject {
         w.writerHost().afterPump = nullptr;
         QVERIFY(pumps > 0);
         QVERIFY(barInPlace);
+        QVERIFY(locked);
         QVERIFY(bar->isHidden());
         QVERIFY(!path->isHidden());
         QCOMPARE(bar->value(), 100);
+        QCOMPARE(w.bench().currentPart, part);
+        QVERIFY(!lock->isChecked());
+        QVERIFY(parts->isEnabled() && lock->isEnabled());
         const QString log = QString::fromStdString(w.log().RawText());
         QCOMPARE(log.count("Program => Pass !"), 1);
         QCOMPARE(log.count("Check ID =>"), 1);
         QVERIFY(!log.contains("Verify"));
         QVERIFY(log.endsWith("-----End-----\r\n"));
         QVERIFY(!w.busy());
+    }
+
+    void theWriterOfAnotherFamilyOpensItsFirstPart() {
+        if (quadrel_ == nullptr) QSKIP("the hex-grid control library is not built");
+        vwt::VWriter device({"--part", "204"});  // a writer of family 5
+        QVERIFY(device.Start());
+        app::Profile profile;
+        app::MainWindow w(profile);  // asks the writer itself
+        w.Open();
+        QCOMPARE(w.bench().currentPart, 201);  // the lowest-numbered part of family 5
     }
 
     void configureAutoCarriesTheUnusedBits() {

@@ -1,6 +1,8 @@
 #include "writer_fixture.h"
 
+#include <algorithm>
 #include <ostream>
+#include <sstream>
 #include <string_view>
 
 #include "catalogue/part_database.h"
@@ -14,6 +16,40 @@ std::ostream& operator<<(std::ostream& out, const Frame& f) {
 
 namespace {
 
+// Tabs and line ends shown as escapes, so a difference in them can be seen.
+std::string Visible(std::string_view line) {
+    std::string out;
+    for (const char c : line) {
+        out += c == '\t' ? "\\t" : c == '\r' ? "\\r" : std::string(1, c);
+    }
+    return out;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end == std::string::npos ? end : end + 1 - at));
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+template <typename T>
+::testing::AssertionResult FirstDifference(const char* what, const std::vector<T>& expected,
+                                           const std::vector<T>& actual,
+                                           std::string (*show)(const T&)) {
+    for (std::size_t i = 0; i < std::max(expected.size(), actual.size()); ++i) {
+        const bool both = i < expected.size() && i < actual.size();
+        if (both && expected[i] == actual[i]) continue;
+        return ::testing::AssertionFailure()
+               << what << " " << i + 1
+               << " differs\n  expected: " << (i < expected.size() ? show(expected[i]) : "(none)")
+               << "\n  actual:   " << (i < actual.size() ? show(actual[i]) : "(none)");
+    }
+    return ::testing::AssertionSuccess();
+}
+
 std::uint32_t Field(const std::string& line, std::string_view name) {
     const std::string key = "\"" + std::string(name) + "\":";
     const auto at = line.find(key);
@@ -22,6 +58,28 @@ std::uint32_t Field(const std::string& line, std::string_view name) {
 }
 
 }  // namespace
+
+::testing::AssertionResult SameLog(const std::string& expected, const std::string& actual) {
+    return FirstDifference<std::string>("log line", Lines(expected), Lines(actual),
+                                        [](const std::string& l) { return Visible(l); });
+}
+
+::testing::AssertionResult SameFrames(const std::vector<Frame>& expected,
+                                      const std::vector<Frame>& actual) {
+    return FirstDifference<Frame>("frame", expected, actual, [](const Frame& f) {
+        std::ostringstream out;
+        out << f;
+        return out.str();
+    });
+}
+
+std::vector<Frame> WriterTest::AfterFirmwareCheck(std::vector<Frame> frames) const {
+    for (Frame& f : frames) {
+        if (f.p1 == kDc) f.p1 = DeviceCode();
+    }
+    frames.insert(frames.begin(), Frame{0, 0, 0, 0, 0});
+    return frames;
+}
 
 void WriterTest::Start(std::vector<std::string> args, int part) {
     args.insert(args.begin(), {"--part", std::to_string(part)});

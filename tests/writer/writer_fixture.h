@@ -69,6 +69,14 @@ struct Frame {
 };
 std::ostream& operator<<(std::ostream& out, const Frame& f);
 
+// Whole logs and frame lists compared, a failure naming the first line or frame that differs.
+::testing::AssertionResult SameLog(const std::string& expected, const std::string& actual);
+::testing::AssertionResult SameFrames(const std::vector<Frame>& expected,
+                                      const std::vector<Frame>& actual);
+
+// p1 == kDc in an expected frame stands for the part's device code.
+inline constexpr std::uint32_t kDc = 0xDC;
+
 // Elapsed times print as 0.000: the ticks stand still.
 class WriterTest : public ::testing::Test {
   protected:
@@ -76,7 +84,9 @@ class WriterTest : public ::testing::Test {
     void Start(std::vector<std::string> args = {}, int part = 1);
     void Load(const std::vector<std::uint8_t>& bytes) { buffer.SetBytes(bytes); }
     std::vector<Frame> Frames() const;  // every frame received since Start
-    int Connections() const;            // connections the device saw opened
+    // The frames an operation sends after the firmware check's 0/0, device code filled in.
+    std::vector<Frame> AfterFirmwareCheck(std::vector<Frame> frames) const;
+    int Connections() const;  // connections the device saw opened
     std::uint32_t DeviceCode() const;
 
     std::unique_ptr<vwt::VWriter> device;

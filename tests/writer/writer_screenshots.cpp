@@ -45,7 +45,7 @@ int main(int argc, char* argv[]) {
                 window.grab().save(out + "/program-during-" + language + ".png");
             }
         };
-        window.writerSide().OnButton(1009);
+        if (!window.writerSide().OnButton(1009).passed()) return 1;
         window.writerHost().afterPump = nullptr;
         QTest::qWait(100);
         window.grab().save(out + "/program-after-" + language + ".png");

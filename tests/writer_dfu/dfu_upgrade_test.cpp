@@ -122,7 +122,7 @@ class DfuUpgradeTest : public ::testing::Test {
         dfu.chooseWaitMs = [] { return 50u; };
     }
     void TearDown() override { script = nullptr; }
-    std::uint32_t Run() { return dfu.RunBound(kFake, image); }
+    bool Run() { return dfu.RunBound(kFake, image).passed(); }
 
     Script s;
     NullHost host;
@@ -136,7 +136,7 @@ class DfuUpgradeTest : public ::testing::Test {
 
 TEST_F(DfuUpgradeTest, DialogShowsWaitingThenEachNewPercentageOnce) {
     s.counts = {255, 255, 37, 37, 80};
-    EXPECT_EQ(Run(), 1u);
+    EXPECT_TRUE(Run());
     EXPECT_EQ(ui.dialog.values, (std::vector<std::uint32_t>{255, 37, 80}));
     EXPECT_FALSE(ui.dialog.open);    // destroyed at the end
     EXPECT_EQ(ui.registrations, 0);  // registered, then unregistered
@@ -154,7 +154,7 @@ TEST_F(DfuUpgradeTest, PollingEndsWithTheWorkerWhenTheCountNeverWaits) {
         s.download = 0;
         s.calls.clear();
         ui.dialog.values.clear();
-        EXPECT_EQ(Run(), 0u);
+        EXPECT_FALSE(Run());
         EXPECT_EQ(ui.dialog.values, (std::vector<std::uint32_t>{255}));
         EXPECT_EQ(s.calls, (std::vector<std::string>{"isp", "download"}));  // no restart after a
                                                                             // refused download
@@ -165,16 +165,17 @@ TEST_F(DfuUpgradeTest, ResultAfterTheDownloadFollowsTheRestartUnlessTheWriterIsS
     struct Row {
         int isp, ap;
         bool registered, deviceChange;
-        std::uint32_t result;
+        bool passed;
     };
     const Row rows[] = {
-        {1, 1, true, false, 1},  // not seen back within the wait: the restart's answer
-        {1, 0, true, false, 0},  //
-        {1, 0, true, true, 1},   // seen back: success whatever the restart said
+        {1, 1, true, false, true},   // not seen back within the wait: the restart's answer
+        {1, 0, true, false, false},  //
+        {1, 0, true, true, true},    // seen back: success whatever the restart said
         // Without notifications nothing is awaited and the restart's failure stands, though
         // the first wait, never made as the restart into the loader was refused, counts as seen.
-        {1, 0, false, true, 0},
-        {0, 7, true, false, 7},  // any non-zero answer is the result
+        {1, 0, false, true, false},
+        {0, 7, true, false, true},    // any positive answer is success
+        {0, -1, true, false, false},  // an error code is not
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message()
@@ -184,7 +185,7 @@ TEST_F(DfuUpgradeTest, ResultAfterTheDownloadFollowsTheRestartUnlessTheWriterIsS
         s.ap = row.ap;
         s.deviceChangeOnAp = row.deviceChange;
         ui.registers = row.registered;
-        EXPECT_EQ(Run(), row.result);
+        EXPECT_EQ(Run(), row.passed);
         EXPECT_EQ(ui.registrations, row.registered ? 0 : 1);
         ui.registrations = 0;
     }
@@ -196,7 +197,7 @@ TEST_F(DfuUpgradeTest, AGoEventThatCannotBeCreatedIsReportedAndNotAwaited) {
     s.counts = {255, 100};
     s.isp = 0;
     s.ap = 0;
-    EXPECT_EQ(Run(), 0u);
+    EXPECT_FALSE(Run());
     EXPECT_EQ(boxes.shown, (std::vector<std::string>{"|Create Go Event Fail ! \n\r Err Code = 3"}));
     EXPECT_FALSE(dfu.lastLoaderSeen);
 
@@ -207,7 +208,7 @@ TEST_F(DfuUpgradeTest, AGoEventThatCannotBeCreatedIsReportedAndNotAwaited) {
 
 TEST_F(DfuUpgradeTest, AMissingLibraryIsReportedAndNothingRuns) {
     dfu.libraryFile = "libdfu-absent.so";
-    EXPECT_EQ(dfu.Run(image), 0u);
+    EXPECT_TRUE(dfu.Run(image).notStarted());
     EXPECT_EQ(boxes.shown, (std::vector<std::string>{"Warning|Load DFU.DLL fail !"}));
     EXPECT_TRUE(ui.dialog.values.empty());
     EXPECT_EQ(ui.registrations, 0);

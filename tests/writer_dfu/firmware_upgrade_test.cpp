@@ -150,7 +150,7 @@ TEST_F(FirmwareUpgradeTest,
     ASSERT_NE(Firmware(), Expected(kFamily0Part));
 
     // Both images old: one question, both upgrades, one result line, then the operation.
-    EXPECT_TRUE(writer->OnButton(writer::button::kCheckId));
+    EXPECT_TRUE(writer->OnButton(writer::button::kCheckId).passed());
     EXPECT_EQ(log.history, "|Upgrade Writer => Pass !\t|" + kCheckIdPass);
     EXPECT_EQ(questions.asked, 1);
     EXPECT_EQ(Firmware(), Expected(kFamily0Part));
@@ -160,7 +160,7 @@ TEST_F(FirmwareUpgradeTest,
 
     // Another family: only the loader image differs.
     Switch(kFamily3Part);
-    EXPECT_TRUE(writer->OnButton(writer::button::kCheckId));
+    EXPECT_TRUE(writer->OnButton(writer::button::kCheckId).passed());
     EXPECT_EQ(log.history, "|Upgrade Writer => Pass !\t|" + kCheckIdPass);
     EXPECT_EQ(questions.asked, 2);
     EXPECT_EQ(Firmware(), Expected(kFamily3Part));
@@ -168,7 +168,7 @@ TEST_F(FirmwareUpgradeTest,
 
     // Current now: no question, nothing written before the operation.
     log.history.clear();
-    EXPECT_TRUE(writer->OnButton(writer::button::kCheckId));
+    EXPECT_TRUE(writer->OnButton(writer::button::kCheckId).passed());
     EXPECT_EQ(log.history, "|" + kCheckIdPass);
     EXPECT_EQ(questions.asked, 2);
 }
@@ -178,7 +178,7 @@ TEST_F(FirmwareUpgradeTest, CancelAtTheQuestionLeavesTheLogAndStartsNothing) {
     Switch(kFamily3Part);
     questions.answer = false;
     const int framesBefore = CommandFrames();
-    EXPECT_FALSE(writer->OnButton(writer::button::kCheckId));
+    EXPECT_FALSE(writer->OnButton(writer::button::kCheckId).passed());
     EXPECT_EQ(log.history, "");
     EXPECT_EQ(questions.asked, 1);
     EXPECT_EQ(CommandFrames(), framesBefore + 1);  // the firmware reply only
@@ -206,7 +206,7 @@ TEST_F(FirmwareUpgradeTest, FailedDownloadsEndInFailAndTheBoxWithoutAnOperation)
         Start(row.args, kFamily0Part);
         Switch(kFamily3Part);
         dfu->libraryFile = row.library;
-        EXPECT_FALSE(writer->OnButton(writer::button::kCheckId));
+        EXPECT_FALSE(writer->OnButton(writer::button::kCheckId).passed());
         EXPECT_EQ(log.history, "|Upgrade Writer => Fail !\t");
         std::vector<std::string> boxes{"|" + kUpgradeFailed};
         if (row.boxForLibrary) boxes.insert(boxes.begin(), "Warning|Load DFU.DLL fail !");
@@ -242,7 +242,7 @@ TEST_F(FirmwareUpgradeTest, AWriterNotSeenBackInTimeLeavesTheResultToTheRestart)
         Switch(kFamily3Part);
         ui.deaf = true;
         dfu->chooseWaitMs = [] { return 200u; };
-        EXPECT_EQ(writer->OnButton(writer::button::kCheckId), row.operationRuns);
+        EXPECT_EQ(writer->OnButton(writer::button::kCheckId).passed(), row.operationRuns);
         EXPECT_EQ(log.history.substr(0, 19 + std::string(row.result).size()),
                   std::string("|Upgrade Writer => ") + row.result);
         EXPECT_FALSE(dfu->lastLoaderSeen);
@@ -264,7 +264,7 @@ TEST_F(FirmwareUpgradeTest, ALoaderSlowToComeUpIsWaitedForAsLongAsTheUpgradeWait
     const auto image = cat::LookupImage(
         static_cast<std::uint16_t>(0x100 + cat::Part(kFamily3Part).FirmwareFamily()));
     ASSERT_TRUE(image);
-    EXPECT_EQ(dfu->Run(image->bytes()), 1u);
+    EXPECT_TRUE(dfu->Run(image->bytes()).passed());
     EXPECT_EQ(Firmware(), Expected(kFamily3Part));
 }
 

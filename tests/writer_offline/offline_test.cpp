@@ -48,8 +48,8 @@ class Offline : public WriterTest {
                    static_cast<std::streamsize>(ap.size()));
         BuiltinIsp dialogs;
         dialogs.open = path;
-        ASSERT_EQ(proj::LoadFileAtStartup(bench, path, dialogs, questions), proj::kLoadOk);
-        ASSERT_TRUE(proj::InsertIspButton(bench, dialogs));
+        ASSERT_TRUE(proj::LoadFileAtStartup(bench, path, dialogs, questions).passed());
+        ASSERT_TRUE(proj::InsertIspButton(bench, dialogs).passed());
         ASSERT_GT(bench.info.ispLength, 0);
         ASSERT_EQ(bench.info.layout, proj::LAYOUT_AP_ISP);
         log.Clear();

@@ -1,0 +1,15 @@
+#include "cli/exit_status.h"
+
+namespace cli {
+
+int ExitStatus(const core::Outcome& outcome) {
+    return outcome.passed() ? kExitPassed : kExitFailed;
+}
+
+int ExitStatus(const core::Outcome& operation, std::span<const writer::StepRecord> steps) {
+    core::Outcome all = operation;
+    for (const writer::StepRecord& step : steps) all &= step.outcome;
+    return ExitStatus(all);
+}
+
+}  // namespace cli

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "catalogue/part_database.h"
+#include "workbench/option_codec.h"
 #include "workbench/option_panel.h"
 #include "writer/offline_record.h"
 
@@ -12,7 +13,6 @@ namespace writer {
 namespace {
 
 constexpr std::size_t kOptionOffset = 60;
-constexpr std::uint32_t kSplitPageMask = 0xFE;
 
 template <typename... Args>
 std::string Format(const char* format, Args... args) {
@@ -76,13 +76,9 @@ InfoReadout ReadoutOf(const InfoBlock& block, int partIndex, const InfoLists& li
         if (const auto field = part->Field(cat::key::kIapField)) {
             const std::uint32_t v = model::ReadOptionWord(options, field->byteIndex);
             const std::int64_t rest = std::int64_t{part->CodeSize()} - ispSize;
-            std::int64_t size = 0;
-            if ((field->mask & v) != field->mask) {
-                size = field->mask == kSplitPageMask ? rest - std::int64_t{(v & 0xFF) >> 1} * 512
-                                                     : rest - std::int64_t{field->mask & v} * 256;
-            }
-            if (size < 0) size = 0;
-            out.iapSpace = model::HalfKLabel(size >> 9);
+            // A page above the free space counts as no IAP area.
+            const std::int64_t size = model::ChipIapBytesFromWord(v, field->mask, rest).value_or(0);
+            out.iapSpace = model::HalfKLabel(size / model::kIapStep);
         }
         for (int i = 0; i < kInfoOptionRows; ++i) {
             auto& row = out.options[static_cast<std::size_t>(i)];

@@ -1,8 +1,7 @@
 #include "form/form_slots.h"
 
-#include <cstdio>
-
 #include "catalogue/part_database.h"
+#include "core/bytes.h"
 #include "workbench/option_codec.h"
 #include "workbench/option_panel.h"
 #include "workbench/workbench.h"
@@ -19,14 +18,7 @@ constexpr std::size_t kCustomIdByte = 52;
 constexpr std::size_t kStringIdFirst = 16;
 constexpr std::size_t kStringIdLength = 32;
 
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    char text[96];
-    const int n = std::snprintf(text, sizeof text, format, args...);
-    return n > 0
-               ? std::string(text, static_cast<std::size_t>(n) < sizeof text ? n : sizeof text - 1)
-               : std::string();
-}
+using core::Format;
 
 // Text of the lowest entry with `value`, none when no entry has it.
 std::optional<std::string> EntryTextOfValue(const model::ListModel& list, model::ItemValue value) {

@@ -8,16 +8,11 @@
 #include <system_error>
 
 #include "catalogue/lookup.h"
+#include "core/bytes.h"
 
 namespace model {
 
 namespace {
-
-std::string Format(const char* format, auto... args) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
 
 // The option area of a chip read back, padded to the full record size so that any field of
 // the record can be read without leaving the buffer.
@@ -32,21 +27,17 @@ std::array<std::uint8_t, proj::kOptionCapacity> PaddedOptionArea(
 }  // namespace
 
 std::string HalfKLabel(std::int64_t halfKCount) {
-    return Format("%.1f K", static_cast<double>(halfKCount) * 0.5);
+    return core::Format("%.1f K", static_cast<double>(halfKCount) * 0.5);
 }
 
 std::string RangeText(std::int64_t first, std::int64_t last) {
-    return Format("%04Xh - %04Xh", static_cast<unsigned>(first), static_cast<unsigned>(last));
+    return core::Format("%04Xh - %04Xh", static_cast<unsigned>(first), static_cast<unsigned>(last));
 }
 
 std::string ChipOptionsFileText(std::span<const std::uint8_t> bytes) {
     std::string hex;
-    unsigned sum = 0;
-    for (auto b : bytes) {
-        hex += Format("%02X", static_cast<unsigned>(b));
-        sum += b;
-    }
-    hex += Format("%02X", sum & 0xFFu);
+    for (auto b : bytes) hex += core::Format("%02X", static_cast<unsigned>(b));
+    hex += core::Format("%02X", core::ByteSum(bytes) & 0xFFu);
     return "[Read]\nOption=" + hex + "\n";
 }
 

@@ -42,9 +42,6 @@ inline constexpr int kStringIdLabel = 1636;
 inline constexpr std::uint16_t kMsgLoadIspFile = 2007;
 }  // namespace id
 
-// The first '|' field of a language text, or `fallback` when the key is missing.
-QString LanguageName(int key, const char* fallback);
-
 // A Qt file-dialog filter that shows `shown` and matches the ';'-separated `patterns`.
 QString NameFilter(const char* shown, const char* patterns);
 

@@ -34,8 +34,8 @@ constexpr const char* kHelp =
     "         --serial-address HEX  --serial-string TEXT  --serial-number HEX\n"
     "         --custom-id HEX  --string-id TEXT   answers of the Custom Setting dialog\n";
 
-// Records the reader's refusal instead of showing it.
-class RecordingQuestions : public core::Questions {
+// Shows nothing and agrees to every question; a refusal comes back in the read's result.
+class SilentQuestions : public core::Questions {
   public:
     void Inform(std::string_view, std::string_view) override {}
     bool AskOkCancel(std::string_view, std::string_view) override { return true; }
@@ -134,7 +134,7 @@ int Show(const std::vector<std::string>& args) {
         return 1;
     }
     proj::ProjectInfo info;
-    RecordingQuestions quiet;
+    SilentQuestions quiet;
     const proj::TrailerReadResult r = proj::ReadProjectTrailer(info, file.bytes, false, &quiet);
     if (!r.accepted) {
         const std::string text(proj::EnglishMessage(r.errorKey));

@@ -95,9 +95,4 @@ struct Session {
     int SelectPart(std::uint32_t partIndex);
 };
 
-// The build steps. `StepArity` is the number of values a step takes (0: not a step).
-int StepArity(const std::string& arg);
-// Applies the step at args[at]; 0 when it passed, 1 when it failed (its lines were printed).
-int ApplyStep(Session& session, const std::vector<std::string>& args, std::size_t at);
-
 }  // namespace cli

@@ -159,6 +159,8 @@ ctl clear-faults
 # A TUNNIX_DEVICE that is none of its forms fails, naming them.
 status=0; TUNNIX_DEVICE=vwritr:x "$bin/writer-cli" op --part 1 check-id >/dev/null 2>"$work/err" || status=$?
 [ "$status" = 1 ] && grep -q "'vwritr:x' is not understood; use 'hid'" "$work/err" || fail "typo: $status"
+TUNNIX_DEVICE=vwritr:x "$bin/writer-cli" op --writer "vwriter:$work/s" --part 1 check-id >/dev/null ||
+  fail "--writer over TUNNIX_DEVICE"
 
 # Bad arguments: exit 2 with the usage text.
 for args in "--part 1" "--part 1 dump" "--part 1 auto 0x100" "--part x check-id" \

@@ -1,6 +1,6 @@
 // What the subcommands that act like the window share: the log on standard output, message boxes
 // on standard error, the file dialogs answered from the command line, a workbench over a plain
-// vector, and the build steps (--load, --isp, --option, ...) applied in the order given.
+// vector, argument numbers and the usage error.
 #pragma once
 
 #include <cstdint>

@@ -232,7 +232,7 @@ int Build(const std::vector<std::string>& args) {
     if (session.SelectPart(*part) != 0) return 1;
     if (const int status = cli::ApplySteps(session, args, steps, kHelp); status != 0) return status;
     cli::CorrectStartAddress(session.bench);
-    return proj::SaveProjectButton(session.bench, session.dialogs, proj::CurrentSaveEntropy()) ? 0
+    return model::SaveProjectButton(session.bench, session.dialogs, model::CurrentSaveEntropy()) ? 0
                                                                                                : 1;
 }
 

@@ -10,7 +10,10 @@
 #include "project/intel_hex.h"
 #include "project/program_image.h"
 
-namespace proj {
+namespace model {
+// The file actions are the workbench's side of the project library's formats.
+using namespace proj;
+
 namespace {
 
 constexpr std::size_t kStringIdAt = 16;
@@ -75,7 +78,7 @@ core::Outcome LoadProject(model::Workbench& bench, const std::string& path,
     bench.filepath.text = FullPath(path) + " (" + std::string(info.SourceName()) + ")";
     const std::span<const std::uint8_t> data(file.data(), read.dataLength);
     info.dataLength = read.dataLength;
-    info.dataChecksum = static_cast<std::uint16_t>(ByteSum(data));
+    info.dataChecksum = static_cast<std::uint16_t>(proj::ByteSum(data));
     if (auto* buffer = bench.buffer()) buffer->SetBytes({data.begin(), data.end()});
     bench.NotifyChanged();
     return core::Outcome::Passed();
@@ -137,7 +140,7 @@ core::Outcome LoadProgramFile(model::Workbench& bench, const std::string& path,
     bench.filepath.text = FullPath(path);
     if (!merged.empty()) {
         info.dataLength = static_cast<std::uint32_t>(merged.size());
-        info.dataChecksum = static_cast<std::uint16_t>(ByteSum(merged));
+        info.dataChecksum = static_cast<std::uint16_t>(proj::ByteSum(merged));
         if (auto* buffer = bench.buffer()) buffer->SetBytes(merged);
     }
     bench.NotifyChanged(model::kChangeStatusLine | model::kChangeProject);
@@ -198,7 +201,7 @@ bool WriteProjectFile(model::Workbench& bench, const std::string& path, const Sa
     bench.ComposeOptionBytes();
     // The record follows the buffer through its change reports; take the bytes actually written.
     info.dataLength = static_cast<std::uint32_t>(bytes.size());
-    info.dataChecksum = static_cast<std::uint16_t>(ByteSum(bytes));
+    info.dataChecksum = static_cast<std::uint16_t>(proj::ByteSum(bytes));
     const std::uint16_t deviceCode = info.partIndex;
     info.partIndex = static_cast<std::uint16_t>(bench.currentPart);
     std::vector<std::uint8_t> trailer(ProjectTrailerLength(info));
@@ -343,4 +346,4 @@ core::Outcome InsertIspButton(model::Workbench& bench, FileDialogs& dialogs) {
     return core::Outcome::Passed();
 }
 
-}  // namespace proj
+}  // namespace model

@@ -272,7 +272,7 @@ void WindowFileDialogs::CustomSetting(std::uint8_t& customId, std::string& strin
     stringId = dialog.StringId();
 }
 
-std::optional<proj::IspChoice> WindowFileDialogs::InsertIsp() {
+std::optional<model::IspChoice> WindowFileDialogs::InsertIsp() {
     InsertIspDialog dialog(profile_, parent_);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.Choice();

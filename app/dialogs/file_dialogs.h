@@ -91,7 +91,7 @@ class InsertIspDialog : public QDialog {
     Q_OBJECT
   public:
     explicit InsertIspDialog(Profile& profile, QWidget* parent = nullptr);
-    proj::IspChoice Choice() const { return choice_; }
+    model::IspChoice Choice() const { return choice_; }
 
     QRadioButton* builtinButton() const { return builtin_; }
     QRadioButton* userButton() const { return user_; }
@@ -106,7 +106,7 @@ class InsertIspDialog : public QDialog {
     void OnBrowse();
     void OnInsert();
     Profile& profile_;
-    proj::IspChoice choice_;
+    model::IspChoice choice_;
     QRadioButton* builtin_;
     QRadioButton* user_;
     QPushButton* browse_;
@@ -128,7 +128,7 @@ class BoxQuestions : public core::Questions {
 };
 
 // The operator's choices through the window's dialogs and the profile's remembered paths.
-class WindowFileDialogs : public proj::FileDialogs {
+class WindowFileDialogs : public model::FileDialogs {
   public:
     WindowFileDialogs(QWidget* parent, Profile& profile) : parent_(parent), profile_(profile) {}
     std::optional<std::string> OpenProgramFile() override;
@@ -136,7 +136,7 @@ class WindowFileDialogs : public proj::FileDialogs {
     std::optional<std::string> SaveBufferFile() override;
     std::optional<std::string> SaveProjectFile() override;
     void CustomSetting(std::uint8_t& customId, std::string& stringId) override;
-    std::optional<proj::IspChoice> InsertIsp() override;
+    std::optional<model::IspChoice> InsertIsp() override;
 
   private:
     std::optional<std::string> SaveFile(const QString& key, const QStringList& filters,

@@ -1,5 +1,9 @@
-// Identifiers of the main window's controls. They double as language-table keys.
+// Identifiers of the main window's controls. They double as language-table keys. Those the
+// core acts on by number (the writer's buttons, the workbench's lists and fields) are its own.
 #pragma once
+
+#include "workbench/workbench.h"
+#include "writer/writer.h"
 
 namespace app::id {
 
@@ -7,18 +11,18 @@ inline constexpr int kExit = 2;
 inline constexpr int kLoadFile = 1000;
 inline constexpr int kSaveBuffer = 1001;
 inline constexpr int kSaveQrx = 1002;
-inline constexpr int kDumpTarget = 1003;
+inline constexpr int kDumpTarget = writer::button::kDumpTarget;
 inline constexpr int kInsertIsp = 1004;
-inline constexpr int kOffLine = 1005;
-inline constexpr int kCheckId = 1006;
-inline constexpr int kErase = 1007;
-inline constexpr int kBlankCheck = 1008;
-inline constexpr int kProgram = 1009;
-inline constexpr int kVerify = 1010;
-inline constexpr int kAuto = 1011;
-inline constexpr int kWholeChipErase = 1012;
-inline constexpr int kWriteOption = 1013;
-inline constexpr int kReadOption = 1014;
+inline constexpr int kOffLine = writer::button::kOffline;
+inline constexpr int kCheckId = writer::button::kCheckId;
+inline constexpr int kErase = writer::button::kErase;
+inline constexpr int kBlankCheck = writer::button::kBlankCheck;
+inline constexpr int kProgram = writer::button::kProgram;
+inline constexpr int kVerify = writer::button::kVerify;
+inline constexpr int kAuto = writer::button::kAuto;
+inline constexpr int kWholeChipErase = writer::button::kWholeChipErase;
+inline constexpr int kWriteOption = writer::button::kWriteOption;
+inline constexpr int kReadOption = writer::button::kReadOption;
 inline constexpr int kClearMessage = 1015;
 inline constexpr int kFirstButton = 1000;
 inline constexpr int kLastButton = 1015;
@@ -37,14 +41,14 @@ inline constexpr int kFilepathLabel = 1038;
 inline constexpr int kFilesizeLabel = 1039;
 inline constexpr int kChecksumLabel = 1040;
 
-inline constexpr int kSeriesList = 1500;
-inline constexpr int kPartList = 1501;
+inline constexpr int kSeriesList = model::id::kSeriesList;
+inline constexpr int kPartList = model::id::kPartList;
 inline constexpr int kCodeBuffer = 1506;
 inline constexpr int kMessageLog = 1507;
 inline constexpr int kBanner = 1520;
-inline constexpr int kFilepath = 1524;
-inline constexpr int kFilesize = 1525;
-inline constexpr int kChecksum = 1526;
+inline constexpr int kFilepath = model::id::kFilepath;
+inline constexpr int kFilesize = model::id::kFilesize;
+inline constexpr int kChecksum = model::id::kChecksum;
 inline constexpr int kProgressBar = 1622;
 
 // Language texts applied to labels.

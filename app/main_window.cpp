@@ -21,6 +21,7 @@
 #include "app/control_ids.h"
 #include "app/dialogs/actions.h"
 #include "app/dialogs/auto_dialog.h"
+#include "app/dialogs/dialog_controls.h"
 #include "app/dialogs/offline_dialog.h"
 #include "app/dialogs/upgrade_dialog.h"
 #include "catalogue/lookup.h"
@@ -161,8 +162,7 @@ QWidget* MainWindow::Control(int id) const {
 
 void MainWindow::Register(int id, QWidget* widget) {
     controls_[id] = widget;
-    widget->setObjectName(QStringLiteral("c%1").arg(id));
-    platform::SetControlId(widget, id);
+    dialogs::RegisterControl(widget, id);
 }
 
 QPushButton* MainWindow::MakeButton(int id) {

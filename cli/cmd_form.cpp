@@ -91,8 +91,8 @@ int Run(const std::vector<std::string>& args) {
     MessagesOnly answers;
     session.bench.Attach(&session.buffer, &quiet);
     const core::Outcome loaded =
-        proj::LoadProgramFile(session.bench, path, session.dialogs, answers);
-    if (loaded.why() == proj::kWhyTooLarge) return cli::Fail("file size is too large", path);
+        model::LoadProgramFile(session.bench, path, session.dialogs, answers);
+    if (loaded.why() == model::kWhyTooLarge) return cli::Fail("file size is too large", path);
     if (!loaded.passed()) return 1;  // its message is out
     const auto text = form::BuildProjectForm(session.bench, path, &boxes);
     if (!text) return 1;

@@ -34,8 +34,8 @@ constexpr const char* kHelp =
     "         --serial-address HEX  --serial-string TEXT  --serial-number HEX\n"
     "         --custom-id HEX  --string-id TEXT   answers of the Custom Setting dialog\n";
 
-// Records the reader's refusal instead of showing it.
-class RecordingQuestions : public core::Questions {
+// Shows nothing and agrees to every question; a refusal comes back in the read's result.
+class SilentQuestions : public core::Questions {
   public:
     void Inform(std::string_view, std::string_view) override {}
     bool AskOkCancel(std::string_view, std::string_view) override { return true; }
@@ -132,7 +132,7 @@ int Show(const std::vector<std::string>& args) {
         return 1;
     }
     proj::ProjectInfo info;
-    RecordingQuestions quiet;
+    SilentQuestions quiet;
     const proj::TrailerReadResult r = proj::ReadProjectTrailer(info, file.bytes, false, &quiet);
     if (!r.accepted) {
         const std::string text(proj::EnglishMessage(r.errorKey));
@@ -232,7 +232,7 @@ int Build(const std::vector<std::string>& args) {
     if (session.SelectPart(*part) != 0) return 1;
     if (const int status = cli::ApplySteps(session, args, steps, kHelp); status != 0) return status;
     cli::CorrectStartAddress(session.bench);
-    return proj::SaveProjectButton(session.bench, session.dialogs, proj::CurrentSaveEntropy()) ? 0
+    return model::SaveProjectButton(session.bench, session.dialogs, model::CurrentSaveEntropy()) ? 0
                                                                                                : 1;
 }
 

@@ -54,10 +54,10 @@ class StderrQuestions : public core::Questions {
 };
 
 // Answers the file dialogs from the command line.
-class OptionDialogs : public proj::FileDialogs {
+class OptionDialogs : public model::FileDialogs {
   public:
     std::uint32_t placeAddress = 0;
-    std::optional<proj::IspChoice> isp;
+    std::optional<model::IspChoice> isp;
     std::optional<std::uint8_t> customId;
     std::optional<std::string> stringId;
     std::string output;
@@ -68,7 +68,7 @@ class OptionDialogs : public proj::FileDialogs {
     std::optional<std::string> SaveBufferFile() override { return std::nullopt; }
     std::optional<std::string> SaveProjectFile() override { return output; }
     void CustomSetting(std::uint8_t& id, std::string& text) override;
-    std::optional<proj::IspChoice> InsertIsp() override { return isp; }
+    std::optional<model::IspChoice> InsertIsp() override { return isp; }
 };
 
 // Whole-word numbers: decimal or 0x-hexadecimal; hexadecimal with or without 0x.

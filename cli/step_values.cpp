@@ -51,7 +51,7 @@ int Passed(const core::Outcome& outcome) {
 
 int Load(Session& s, std::uint32_t place, const std::string& path) {
     s.dialogs.placeAddress = place;
-    return Passed(proj::LoadFileAtStartup(s.bench, path, s.dialogs, s.questions));
+    return Passed(model::LoadFileAtStartup(s.bench, path, s.dialogs, s.questions));
 }
 
 int SelectSpace(Session& s, const std::string& step, const std::string& value) {
@@ -95,9 +95,9 @@ constexpr Step kSteps[] = {
      [](Session& s, const std::string* v) { return Load(s, *ParseHexArg(v[0]), v[1]); }},
     {"--isp", 1, Kind::kText, 0, "",
      [](Session& s, const std::string* v) {
-         s.dialogs.isp = v[0] == "builtin" ? proj::IspChoice{proj::ISP_SRC_BUILTIN, {}}
-                                           : proj::IspChoice{proj::ISP_SRC_USER, v[0]};
-         return Passed(proj::InsertIspButton(s.bench, s.dialogs));
+         s.dialogs.isp = v[0] == "builtin" ? model::IspChoice{proj::ISP_SRC_BUILTIN, {}}
+                                           : model::IspChoice{proj::ISP_SRC_USER, v[0]};
+         return Passed(model::InsertIspButton(s.bench, s.dialogs));
      }},
     {"--isp-space", 1, Kind::kNumber, kAny, "a list position",
      [](Session& s, const std::string* v) { return SelectSpace(s, "--isp-space", v[0]); }},

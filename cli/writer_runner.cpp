@@ -93,7 +93,7 @@ int WriterRunner::Prepare(const std::vector<std::string>& args) {
     }
     if (!options.project.empty()) {
         session.dialogs.open = options.project;
-        if (!proj::LoadFileAtStartup(session.bench, options.project, session.dialogs,
+        if (!model::LoadFileAtStartup(session.bench, options.project, session.dialogs,
                                      session.questions)
                  .passed()) {
             return kExitFailed;

@@ -1,8 +1,8 @@
 #include "form/form_slots.h"
 
-#include <cstdio>
-
 #include "catalogue/part_database.h"
+#include "core/bytes.h"
+#include "workbench/option_codec.h"
 #include "workbench/option_panel.h"
 #include "workbench/workbench.h"
 
@@ -17,17 +17,8 @@ constexpr const char* kNoOptionState = "   -    ";
 constexpr std::size_t kCustomIdByte = 52;
 constexpr std::size_t kStringIdFirst = 16;
 constexpr std::size_t kStringIdLength = 32;
-constexpr std::uint32_t kEvenPageMask = 0xFE;
-constexpr std::int64_t kFullSpace = 0x10000;
 
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    char text[96];
-    const int n = std::snprintf(text, sizeof text, format, args...);
-    return n > 0
-               ? std::string(text, static_cast<std::size_t>(n) < sizeof text ? n : sizeof text - 1)
-               : std::string();
-}
+using core::Format;
 
 // Text of the lowest entry with `value`, none when no entry has it.
 std::optional<std::string> EntryTextOfValue(const model::ListModel& list, model::ItemValue value) {
@@ -115,21 +106,14 @@ std::optional<std::int64_t> IapPosition(const model::Workbench& bench, int fileP
     const cat::Part part(filePart);
     const auto field = part.Field(cat::key::kIapField);
     if (!field) return std::nullopt;
-    const std::int64_t m = model::ReadOptionWord(bench.info.optionBytes, field->byteIndex);
+    const std::uint32_t word = model::ReadOptionWord(bench.info.optionBytes, field->byteIndex);
     const std::int64_t ispSize = bench.panel.IspSize();
-    const std::int64_t s = std::int64_t{bench.CodeSize()} - ispSize;
-    std::int64_t u = 0;
-    if (field->mask == kEvenPageMask) {
-        u = (m & 0xFE) == 0xFE ? 0 : s - ((m & 0xFF) >> 1) * 512;
-    } else {
-        u = s - (field->mask & m) * 256;
-    }
-    const bool withoutHalfK =
-        field->mask == kEvenPageMask &&
-        std::int64_t{part.Number(cat::key::kIapLimit)} - ispSize == kFullSpace;
-    // Arithmetic shift: a space above the code size gives a negative, unlisted position.
-    if (withoutHalfK) return u == 0 ? 0 : (u >> 9) - 1;
-    return u >> 9;
+    const auto iapBytes =
+        model::IapBytesFromWord(word, field->mask, std::int64_t{bench.CodeSize()} - ispSize);
+    // A page above the free space is a position outside the list.
+    if (!iapBytes) return -1;
+    return model::IapPositionFromBytes(
+        *iapBytes, model::IapWithoutHalfK(field->mask, part.Number(cat::key::kIapLimit), ispSize));
 }
 
 FormSlots ComputeFormSlots(model::Workbench& bench, const proj::ProjectInfo& file,

@@ -33,7 +33,8 @@ struct OptionEntry {
 OptionEntry OptionEntryAt(int partIndex, int slot, std::span<const std::uint8_t> optionBytes);
 
 // The IAP Space position the window's own option bytes give for the file's part; none when that
-// part has no IAP field. Out-of-list positions are returned as they are.
+// part has no IAP field. Out-of-list positions are returned as they are, -1 for a page above
+// the free space.
 std::optional<std::int64_t> IapPosition(const model::Workbench& bench, int filePart);
 
 // Every slot. Selects the IAP Space entry of IapPosition in the window's list (and reports the

@@ -28,12 +28,6 @@ std::uint32_t IspOffset(const BufferGeometry& g) {
 
 }  // namespace
 
-std::uint32_t ByteSum(std::span<const std::uint8_t> bytes) {
-    std::uint32_t sum = 0;
-    for (std::uint8_t b : bytes) sum += b;
-    return sum;
-}
-
 std::string_view FileNameOf(std::string_view path) {
     const auto slash = path.find_last_of("/\\");
     return slash == std::string_view::npos ? path : path.substr(slash + 1);

@@ -7,14 +7,15 @@
 #include <string_view>
 #include <vector>
 
+#include "core/bytes.h"
 #include "project/project_info.h"
 
 namespace proj {
 
 using ByteVector = std::vector<std::uint8_t>;
 
-// Unsigned 32-bit sum of the bytes; the code checksum is its low 16 bits.
-std::uint32_t ByteSum(std::span<const std::uint8_t> bytes);
+// The code checksum is the low 16 bits of the byte sum.
+using core::ByteSum;
 
 // The file name after the last '/' or '\'.
 std::string_view FileNameOf(std::string_view path);

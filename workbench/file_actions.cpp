@@ -10,7 +10,10 @@
 #include "project/intel_hex.h"
 #include "project/program_image.h"
 
-namespace proj {
+namespace model {
+// The file actions are the workbench's side of the project library's formats.
+using namespace proj;
+
 namespace {
 
 constexpr std::size_t kStringIdAt = 16;
@@ -39,44 +42,44 @@ std::string_view AsText(const std::vector<std::uint8_t>& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-// Project load, from LoadProgramFile with the whole file in memory.
+bool PartSupported(int p) {
+    return p <= cat::kMaxPartIndex && cat::Part(p).DeviceCode() != 0 && cat::Part(p).Exists();
+}
+
+// Project load, from LoadProgramFile with the whole file in memory. The file is read once into a
+// record of its own, because selecting its part resets the window's record.
 core::Outcome LoadProject(model::Workbench& bench, const std::string& path,
                           const std::vector<std::uint8_t>& file, core::Questions& questions) {
-    ProjectInfo& info = bench.info;
-    const int remembered = bench.currentPart;
-    const ProjectInfo before = info;
-    const TrailerReadResult first = ReadProjectTrailer(info, file, true, &questions);
-    if (!first.accepted || first.dataLength == 0) {
+    ProjectInfo loaded;
+    const TrailerReadResult read = ReadProjectTrailer(loaded, file, true, &questions);
+    if (!read.accepted || read.dataLength == 0) {
         // Back to the part that was selected, with an empty buffer and a fresh record.
-        bench.SelectPartByIndex(remembered);
+        bench.SelectPartByIndex(bench.currentPart);
         Log(bench, kLogLoadQrx);
         return core::Outcome::Failed();
     }
-    const int p = info.partIndex;
-    // A part that has no device code, or no list entry to select, is not supported.
-    if (p > cat::kMaxPartIndex || cat::Part(p).DeviceCode() == 0 || !cat::Part(p).Exists()) {
-        // Nothing changes: the record goes back to the part and buffer that are still selected,
-        // so writer operations keep sending that part's device code.
-        info = before;
+    const int p = loaded.partIndex;
+    if (!PartSupported(p)) {
+        // Nothing changes: the record stays the selected part's, so writer operations keep
+        // sending that part's device code.
         questions.Inform(MessageText(kMsgError), MessageText(kMsgTargetUnsupported));
         bench.NotifyChanged(model::kChangeProject);
         return core::Outcome::Failed();
     }
     bench.SelectPartByIndex(p);
     Log(bench, kLogLoadQrx);
-    const TrailerReadResult second = ReadProjectTrailer(info, file, false, &questions);
     bench.currentPart = static_cast<std::int16_t>(p);
+    ProjectInfo& info = bench.info;
+    info = loaded;
     info.partIndex = static_cast<std::uint16_t>(cat::Part(p).DeviceCode());
     bench.panel.ShowOptionBytes();
     bench.panel.osc.SelectByValue(info.oscIndex);
     bench.userIspPath = std::string(info.IspName());
     bench.filepath.text = FullPath(path) + " (" + std::string(info.SourceName()) + ")";
-    if (second.dataLength != 0) {
-        const std::span<const std::uint8_t> data(file.data(), second.dataLength);
-        info.dataLength = second.dataLength;
-        info.dataChecksum = static_cast<std::uint16_t>(ByteSum(data));
-        if (auto* buffer = bench.buffer()) buffer->SetBytes({data.begin(), data.end()});
-    }
+    const std::span<const std::uint8_t> data(file.data(), read.dataLength);
+    info.dataLength = read.dataLength;
+    info.dataChecksum = static_cast<std::uint16_t>(proj::ByteSum(data));
+    if (auto* buffer = bench.buffer()) buffer->SetBytes({data.begin(), data.end()});
     bench.NotifyChanged();
     return core::Outcome::Passed();
 }
@@ -137,7 +140,7 @@ core::Outcome LoadProgramFile(model::Workbench& bench, const std::string& path,
     bench.filepath.text = FullPath(path);
     if (!merged.empty()) {
         info.dataLength = static_cast<std::uint32_t>(merged.size());
-        info.dataChecksum = static_cast<std::uint16_t>(ByteSum(merged));
+        info.dataChecksum = static_cast<std::uint16_t>(proj::ByteSum(merged));
         if (auto* buffer = bench.buffer()) buffer->SetBytes(merged);
     }
     bench.NotifyChanged(model::kChangeStatusLine | model::kChangeProject);
@@ -198,7 +201,7 @@ bool WriteProjectFile(model::Workbench& bench, const std::string& path, const Sa
     bench.ComposeOptionBytes();
     // The record follows the buffer through its change reports; take the bytes actually written.
     info.dataLength = static_cast<std::uint32_t>(bytes.size());
-    info.dataChecksum = static_cast<std::uint16_t>(ByteSum(bytes));
+    info.dataChecksum = static_cast<std::uint16_t>(proj::ByteSum(bytes));
     const std::uint16_t deviceCode = info.partIndex;
     info.partIndex = static_cast<std::uint16_t>(bench.currentPart);
     std::vector<std::uint8_t> trailer(ProjectTrailerLength(info));
@@ -343,4 +346,4 @@ core::Outcome InsertIspButton(model::Workbench& bench, FileDialogs& dialogs) {
     return core::Outcome::Passed();
 }
 
-}  // namespace proj
+}  // namespace model

@@ -15,7 +15,7 @@
 #include "project/qrx_file.h"
 #include "workbench/workbench.h"
 
-namespace proj {
+namespace model {
 
 // Log texts.
 inline constexpr const char* kLogLoadFile = "Load file ... => ";
@@ -32,8 +32,8 @@ inline constexpr const char* kWhyTooLarge = "File size is too large !";
 inline constexpr const char* kLogBufferEmpty = "Code Buffer is empty !";
 
 struct IspChoice {
-    std::uint8_t source = ISP_SRC_BUILTIN;  // ISP_SRC_BUILTIN or ISP_SRC_USER
-    std::string path;                       // the user file; empty for built-in code
+    std::uint8_t source = proj::ISP_SRC_BUILTIN;  // ISP_SRC_BUILTIN or ISP_SRC_USER
+    std::string path;                             // the user file; empty for built-in code
 };
 
 // The operator's answers to the dialogs of the file buttons. Every "none" is a Cancel.
@@ -55,7 +55,7 @@ class FileDialogs {
 
 // Where a project save takes its time stamp and random bytes from.
 struct SaveEntropy {
-    SaveMoment moment;
+    proj::SaveMoment moment;
     std::array<std::uint8_t, 4> key{};  // option bytes 48-51
 };
 SaveEntropy CurrentSaveEntropy();
@@ -82,10 +82,11 @@ core::Outcome SaveBufferButton(model::Workbench& bench, FileDialogs& dialogs);
 std::optional<std::string> SaveProjectButton(model::Workbench& bench, FileDialogs& dialogs,
                                              const SaveEntropy& entropy);
 // Steps 7-11 of a save once the path is chosen: compose the options, write buffer and trailer.
-bool WriteProjectFile(model::Workbench& bench, const std::string& path, const SaveMoment& moment);
+bool WriteProjectFile(model::Workbench& bench, const std::string& path,
+                      const proj::SaveMoment& moment);
 
 // Insert ISP-code button: passed when code was inserted, not started on a cancel, else failed
 // with the reason the log shows.
 core::Outcome InsertIspButton(model::Workbench& bench, FileDialogs& dialogs);
 
-}  // namespace proj
+}  // namespace model

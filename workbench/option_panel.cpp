@@ -8,20 +8,11 @@
 #include <system_error>
 
 #include "catalogue/lookup.h"
+#include "core/bytes.h"
 
 namespace model {
 
 namespace {
-
-constexpr std::uint32_t kSplitIspMask = 0xE2;  // 16 positions: bits 7-5 and bit 1
-constexpr std::uint32_t kEvenPageMask = 0xFE;  // IAP page in 512-byte steps
-constexpr std::int64_t kFullSpace = 0x10000;
-
-std::string Format(const char* format, auto... args) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
 
 // The option area of a chip read back, padded to the full record size so that any field of
 // the record can be read without leaving the buffer.
@@ -35,69 +26,18 @@ std::array<std::uint8_t, proj::kOptionCapacity> PaddedOptionArea(
 
 }  // namespace
 
-std::uint32_t ReadOptionWord(std::span<const std::uint8_t> bytes, std::size_t byteIndex) {
-    std::uint32_t word = 0;
-    for (std::size_t k = 0; k < 4; ++k) {
-        const std::size_t at = byteIndex + k;
-        // Past the end of the area reads as erased.
-        const std::uint32_t b = at < bytes.size() ? bytes[at] : 0xFF;
-        word |= b << (8 * k);
-    }
-    return word;
-}
-
-std::uint32_t ReadOptionField(std::span<const std::uint8_t> bytes, const cat::FieldSpec& field) {
-    return ReadOptionWord(bytes, field.byteIndex) & field.mask;
-}
-
-void WriteOptionField(std::span<std::uint8_t> bytes, const cat::FieldSpec& field,
-                      std::uint32_t value) {
-    const std::uint32_t word =
-        (ReadOptionWord(bytes, field.byteIndex) & ~field.mask) | (value & field.mask);
-    for (std::size_t k = 0; k < 4; ++k) {
-        const std::size_t at = std::size_t{field.byteIndex} + k;
-        if (at < bytes.size()) bytes[at] = static_cast<std::uint8_t>(word >> (8 * k));
-    }
-}
-
-std::uint32_t IspPositionFromWord(std::uint32_t word, const cat::FieldSpec& field) {
-    if (field.mask == kSplitIspMask) {
-        const std::uint32_t low = (word >> 5) & 0x07;
-        const std::uint32_t high = (word >> 1) & 0x01;
-        return 15 - (low + 8 * high);
-    }
-    return (~word & field.mask) >> field.Shift();
-}
-
-void WriteIspPosition(std::span<std::uint8_t> bytes, const cat::FieldSpec& field, int position) {
-    const auto pos = static_cast<std::uint32_t>(position);
-    if (field.mask == kSplitIspMask) {
-        if (field.byteIndex >= bytes.size()) return;
-        std::uint8_t& b = bytes[field.byteIndex];
-        std::uint8_t v = static_cast<std::uint8_t>((~(pos << 5) & 0xE0) | (b & 0x1D));
-        if (pos < 8) v |= 0x02;
-        b = v;
-        return;
-    }
-    WriteOptionField(bytes, field, ~pos << field.Shift());
-}
-
 std::string HalfKLabel(std::int64_t halfKCount) {
-    return Format("%.1f K", static_cast<double>(halfKCount) * 0.5);
+    return core::Format("%.1f K", static_cast<double>(halfKCount) * 0.5);
 }
 
 std::string RangeText(std::int64_t first, std::int64_t last) {
-    return Format("%04Xh - %04Xh", static_cast<unsigned>(first), static_cast<unsigned>(last));
+    return core::Format("%04Xh - %04Xh", static_cast<unsigned>(first), static_cast<unsigned>(last));
 }
 
 std::string ChipOptionsFileText(std::span<const std::uint8_t> bytes) {
     std::string hex;
-    unsigned sum = 0;
-    for (auto b : bytes) {
-        hex += Format("%02X", static_cast<unsigned>(b));
-        sum += b;
-    }
-    hex += Format("%02X", sum & 0xFFu);
+    for (auto b : bytes) hex += core::Format("%02X", static_cast<unsigned>(b));
+    hex += core::Format("%02X", core::ByteSum(bytes) & 0xFFu);
     return "[Read]\nOption=" + hex + "\n";
 }
 
@@ -175,8 +115,7 @@ std::uint32_t OptionPanel::IapMask() const {
 }
 
 bool OptionPanel::IapWithoutHalfK() const {
-    const std::int64_t limit = part().Number(cat::key::kIapLimit);
-    return IapMask() == kEvenPageMask && limit - IspSize() == kFullSpace;
+    return model::IapWithoutHalfK(IapMask(), part().Number(cat::key::kIapLimit), IspSize());
 }
 
 // ---- ISP Space ----
@@ -237,8 +176,8 @@ void OptionPanel::FillIapList() {
     iap.Add("None", 0);
     const std::int64_t limit = std::int64_t{p.Number(cat::key::kIapLimit)} - IspSize();
     const bool withoutHalfK = IapWithoutHalfK();
-    for (std::int64_t k = 1, size = 512; size <= limit; ++k, size += 512) {
-        if (withoutHalfK && size == 512) continue;
+    for (std::int64_t k = 1, size = kIapStep; size <= limit; ++k, size += kIapStep) {
+        if (withoutHalfK && size == kIapStep) continue;
         iap.Add(HalfKLabel(k), size);
     }
     int found = -1;
@@ -251,17 +190,12 @@ void OptionPanel::FillIapList() {
 void OptionPanel::ShowIapField() {
     const auto field = part().Field(cat::key::kIapField);
     if (!iap.enabled || !field) return;
-    const std::uint32_t a = ReadOptionWord(bytes(), field->byteIndex);
     const std::int64_t free = std::int64_t{part().CodeSize()} - IspSize();
-    std::int64_t iapBytes = 0;
-    if (field->mask == kEvenPageMask) {
-        if ((a & kEvenPageMask) != kEvenPageMask) iapBytes = free - ((a & 0xFF) >> 1) * 512;
-    } else {
-        iapBytes = free - std::int64_t{a & field->mask} * 256;
-    }
-    // Floor division, so that a page above the free space gives a negative position.
-    std::int64_t position = iapBytes >= 0 ? iapBytes >> 9 : -1 - ((-iapBytes - 1) >> 9);
-    if (IapWithoutHalfK() && position > 0) position -= 1;
+    const auto iapBytes =
+        IapBytesFromWord(ReadOptionWord(bytes(), field->byteIndex), field->mask, free);
+    // A page above the free space gives no position.
+    const std::int64_t position =
+        iapBytes ? IapPositionFromBytes(*iapBytes, IapWithoutHalfK()) : -1;
     // A position outside the list leaves it without a selection.
     iap.Select(position >= 0 && position < iap.Count() ? static_cast<int>(position) : -1);
     ShowIapRange();
@@ -272,22 +206,9 @@ void OptionPanel::ComposeIapField() {
     if (!iap.enabled || !field) return;
     // Nothing selected (bytes that decoded beyond the list): the field keeps its bits.
     if (!iap.HasSelection()) return;
-    std::int64_t r = std::int64_t{part().CodeSize()} - IspSize();
-    const std::int64_t pos = iap.Selected();
-    std::int64_t page = 0;
-    if (field->mask == kEvenPageMask) {
-        if (r == kFullSpace) {
-            r = pos == 0 ? kFullSpace : 0xFE00 - pos * 512;
-        } else {
-            r -= pos * 512;
-        }
-        page = r >> 8;
-        if (page == 256) page = 255;
-    } else {
-        page = (r - pos * 512) >> 8;
-        if (page == 256 && field->mask <= 0xFF) page = 255;
-    }
-    WriteOptionField(bytes(), *field, static_cast<std::uint32_t>(page));
+    const std::int64_t free = std::int64_t{part().CodeSize()} - IspSize();
+    const std::uint32_t page = IapPageForPosition(field->mask, free, iap.Selected());
+    WriteOptionField(bytes(), *field, page);
 }
 
 void OptionPanel::ShowIapRange() {
@@ -302,7 +223,8 @@ void OptionPanel::ShowIapRange() {
         return;
     }
     const std::int64_t free = std::int64_t{p.CodeSize()} - IspSize();
-    const std::int64_t start = IapWithoutHalfK() ? free - (pos + 1) * 512 : free - pos * 512;
+    const std::int64_t start =
+        IapWithoutHalfK() ? free - (pos + 1) * kIapStep : free - pos * kIapStep;
     iap.tooltip = RangeText(start, free - 1);
 }
 
@@ -521,16 +443,10 @@ void OptionPanel::ShowChipOptions(std::span<const std::uint8_t> chipBytes) {
     if (iapNow.enabled) {
         iapNow.text.clear();
         if (const auto field = p.Field(cat::key::kIapField)) {
-            const std::uint32_t a = ReadOptionWord(b, field->byteIndex);
             const std::int64_t free = std::int64_t{p.CodeSize()} - chipIspSize;
-            std::int64_t iapBytes = 0;
-            if ((a & field->mask) != field->mask) {
-                iapBytes = field->mask == kEvenPageMask
-                               ? free - ((a & 0xFF) >> 1) * 512
-                               : free - std::int64_t{a & field->mask} * 256;
-            }
-            // A page above the code space is no size at all: the text stays blank.
-            if (iapBytes >= 0) iapNow.text = HalfKLabel(iapBytes >> 9);
+            const auto iapBytes =
+                ChipIapBytesFromWord(ReadOptionWord(b, field->byteIndex), field->mask, free);
+            if (iapBytes) iapNow.text = HalfKLabel(*iapBytes / kIapStep);
         }
     }
 }

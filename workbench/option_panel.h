@@ -13,6 +13,7 @@
 #include "catalogue/part_database.h"
 #include "project/project_info.h"
 #include "workbench/list_model.h"
+#include "workbench/option_codec.h"
 
 namespace model {
 
@@ -34,17 +35,6 @@ inline constexpr int kSetLabelLast = 1614;
 inline constexpr int kNowLabelFirst = 1615;  // 1615..1620, language key 2006
 inline constexpr int kNowLabelLast = 1620;
 }  // namespace id
-
-// A 32-bit little-endian word of the option area read or written under a mask.
-std::uint32_t ReadOptionWord(std::span<const std::uint8_t> bytes, std::size_t byteIndex);
-std::uint32_t ReadOptionField(std::span<const std::uint8_t> bytes, const cat::FieldSpec& field);
-// Changes only the bits under the mask; `value` is placed as given (not shifted).
-void WriteOptionField(std::span<std::uint8_t> bytes, const cat::FieldSpec& field,
-                      std::uint32_t value);
-
-// ISP list position stored in / read from an IspField (plain masks and the split mask 0xE2).
-std::uint32_t IspPositionFromWord(std::uint32_t word, const cat::FieldSpec& field);
-void WriteIspPosition(std::span<std::uint8_t> bytes, const cat::FieldSpec& field, int position);
 
 // "%.1f K" of k * 0.5.
 std::string HalfKLabel(std::int64_t halfKCount);

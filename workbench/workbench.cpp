@@ -1,19 +1,17 @@
 #include "workbench/workbench.h"
 
-#include <cstdio>
+#include <algorithm>
 
 #include "catalogue/lookup.h"
 #include "catalogue/part_database.h"
 #include "catalogue/part_order.h"
+#include "core/bytes.h"
 
 namespace model {
 
 std::uint32_t ByteSum(std::span<const std::uint8_t> data, std::size_t count, std::size_t offset) {
     if (offset >= data.size()) return 0;
-    const std::size_t end = offset + std::min(count, data.size() - offset);
-    std::uint32_t sum = 0;
-    for (std::size_t i = offset; i < end; ++i) sum += data[i];
-    return sum;
+    return core::ByteSum(data.subspan(offset, std::min(count, data.size() - offset)));
 }
 
 // Collects the change bits of one operator-visible operation and reports them once, when the
@@ -240,13 +238,10 @@ void Workbench::OnBufferChanged() {
     Scope scope(*this, kChangeStatusLine | kChangeProject);
     if (!buffer_) return;
     info.dataChecksum = static_cast<std::uint16_t>(buffer_->Checksum());
-    char text[32];
-    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(info.dataChecksum));
-    checksum.text = text;
+    checksum.text = core::Format("%04X", static_cast<unsigned>(info.dataChecksum));
     info.dataLength = buffer_->Size();
-    std::snprintf(text, sizeof text, "%d (%Xh)", static_cast<int>(info.dataLength),
-                  static_cast<unsigned>(info.dataLength));
-    filesize.text = text;
+    filesize.text = core::Format("%d (%Xh)", static_cast<int>(info.dataLength),
+                                 static_cast<unsigned>(info.dataLength));
 }
 
 bool Workbench::IsBufferEmpty() const {

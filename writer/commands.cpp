@@ -1,8 +1,8 @@
 // The commands the writer understands: frame, data phase, verdict and log line of each.
 #include <chrono>
-#include <cstdio>
 
 #include "catalogue/part_database.h"
+#include "core/bytes.h"
 #include "writer/writer.h"
 
 namespace writer {
@@ -26,9 +26,7 @@ std::uint32_t Writer::Now() const {
 
 std::string Writer::Elapsed(std::uint32_t start) const {
     const std::uint32_t ms = Now() - start;  // unsigned: a wrapped tick count still subtracts
-    char text[48];
-    std::snprintf(text, sizeof text, " [%.3f\"]\r\n", ms * 0.001);
-    return text;
+    return core::Format(" [%.3f\"]\r\n", ms * 0.001);
 }
 
 void Writer::Say(std::string_view text, bool quiet) {

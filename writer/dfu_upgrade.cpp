@@ -1,9 +1,9 @@
 #include "writer/dfu_upgrade.h"
 
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
+#include "core/bytes.h"
 #include "platform/device/device_watch.h"
 #include "platform/device/writer_ids.h"
 #include "platform/library_loader.h"
@@ -67,9 +67,7 @@ core::Outcome DfuUpgrade::RunBound(const DfuApi& api, std::span<const std::uint8
     int error = 0;
     std::shared_ptr<GoEvent> go = CreateGoEvent(goEventName, &error);
     if (!go) {
-        char text[64];
-        std::snprintf(text, sizeof text, "Create Go Event Fail ! \n\r Err Code = %d", error);
-        questions_.Inform("", text);
+        questions_.Inform("", core::Format("Create Go Event Fail ! \n\r Err Code = %d", error));
     }
 
     DfuWorkerParams params;

@@ -2,15 +2,10 @@
 
 #include <string>
 
+#include "core/bytes.h"
 #include "platform/device/writer_ids.h"
 
 namespace writer {
-
-std::uint32_t ImageByteSum(std::span<const std::uint8_t> image) {
-    std::uint32_t sum = 0;
-    for (std::uint8_t b : image) sum += b;
-    return sum;
-}
 
 namespace {
 
@@ -27,7 +22,7 @@ void RunDfuWorker(DfuWorkerParams& params) {
     const bool seen = restarted == 0 ? WaitForWriter(params) : true;
     params.loaderSeen = seen;
 
-    const std::uint32_t checksum = ImageByteSum(params.image);
+    const std::uint32_t checksum = core::ByteSum(params.image);
     int d = params.api.download(params.image.data(), 0,
                                 static_cast<unsigned int>(params.image.size()), checksum);
     if (d == 1) {

@@ -39,7 +39,4 @@ struct DfuWorkerParams {
 // The worker's whole run; sets `ended` last.
 void RunDfuWorker(DfuWorkerParams& params);
 
-// The 32-bit byte sum the download is checked against.
-std::uint32_t ImageByteSum(std::span<const std::uint8_t> image);
-
 }  // namespace writer

@@ -11,9 +11,16 @@ namespace {
 constexpr std::uint16_t kQuestionKey = 0x07D8;
 constexpr std::uint16_t kFailedKey = 0x07D9;
 
-// The writer runs `image` when its id byte and both version bytes match.
-bool IsCurrent(const cat::ImageRecord& image, std::uint8_t idByte, const std::uint8_t* reply) {
-    return reply[0] == idByte && reply[1] == image.version1 && reply[2] == image.version2;
+// The image carried for `family` under `base`, when the writer does not run it: its reply
+// (id byte, two version bytes) differs.
+std::optional<cat::ImageRecord> StaleImage(std::uint16_t base, std::uint32_t family,
+                                           const std::uint8_t* reply) {
+    const auto idByte = static_cast<std::uint8_t>(family);
+    const auto image = cat::LookupImage(static_cast<std::uint16_t>(base + idByte));
+    if (!image) return std::nullopt;
+    const bool current =
+        reply[0] == idByte && reply[1] == image->version1 && reply[2] == image->version2;
+    return current ? std::nullopt : image;
 }
 
 }  // namespace
@@ -35,41 +42,31 @@ core::Outcome Writer::CheckFirmware() {
         link_.Disconnect();
         return core::Outcome::Failed();
     }
+    // Two images may be out of date: the command firmware, upgraded over the open link, and the
+    // image libdfu brings, upgraded after the link is closed. One question covers both.
     const cat::Part part(bench_.currentPart);
-    bool upgradeStarted = false;
-    core::Outcome upgraded = core::Outcome::NotStarted();
-
-    const auto commandFamily = static_cast<std::uint8_t>(part.Number(cat::key::kSecondaryFamily));
-    const auto commandImage = cat::LookupImage(0x200 + commandFamily);
-    if (commandImage && !IsCurrent(*commandImage, commandFamily, reply.data() + 3)) {
-        if (!AskUpgrade()) {
-            link_.Disconnect();
-            return core::Outcome::NotStarted();
-        }
-        upgradeStarted = true;
-        log_.Clear();
-        log_.Append("Upgrade Writer => ");
+    const auto commandImage =
+        StaleImage(0x200, part.Number(cat::key::kSecondaryFamily), reply.data() + 3);
+    const auto dfuImage =
+        dfuUpgrade ? StaleImage(0x100, part.FirmwareFamily(), reply.data()) : std::nullopt;
+    if (!commandImage) link_.Disconnect();
+    if (!commandImage && !dfuImage) return core::Outcome::Passed();
+    if (!AskUpgrade()) {
+        link_.Disconnect();
+        return core::Outcome::NotStarted();
+    }
+    log_.Clear();
+    log_.Append("Upgrade Writer => ");
+    core::Outcome upgraded = core::Outcome::Passed();
+    if (commandImage) {
         upgraded = UpgradeImage(commandImage->bytes());
         host_.Wait(1000);
+        link_.Disconnect();
     }
-    link_.Disconnect();
-
-    if (!upgradeStarted || upgraded.passed()) {
-        const auto dfuFamily = static_cast<std::uint8_t>(part.FirmwareFamily());
-        const auto dfuImage = dfuUpgrade ? cat::LookupImage(0x100 + dfuFamily) : std::nullopt;
-        if (dfuImage && !IsCurrent(*dfuImage, dfuFamily, reply.data())) {
-            if (!upgradeStarted) {
-                if (!AskUpgrade()) return core::Outcome::NotStarted();
-                upgradeStarted = true;
-                log_.Clear();
-                log_.Append("Upgrade Writer => ");
-            }
-            upgraded = dfuUpgrade(dfuImage->bytes());
-            host_.Wait(2000);
-        }
+    if (dfuImage && upgraded.passed()) {
+        upgraded = dfuUpgrade(dfuImage->bytes());
+        host_.Wait(2000);
     }
-
-    if (!upgradeStarted) return core::Outcome::Passed();
     if (upgraded.passed()) {
         log_.Append("Pass !\t");
         return upgraded;

@@ -1,9 +1,10 @@
 #include "writer/info_block.h"
 
-#include <cstdio>
 #include <optional>
 
 #include "catalogue/part_database.h"
+#include "core/bytes.h"
+#include "workbench/option_codec.h"
 #include "workbench/option_panel.h"
 #include "writer/offline_record.h"
 
@@ -11,24 +12,12 @@ namespace writer {
 
 namespace {
 
-constexpr std::size_t kOptionOffset = 60;
-constexpr std::uint32_t kSplitPageMask = 0xFE;
+using core::Format;
+using record::Get;
 
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
-
-std::uint32_t GetBE32(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    const std::uint32_t le = GetLE(bytes, offset, 4);
-    return (le >> 24) | ((le >> 8) & 0xFF00u) | ((le << 8) & 0xFF0000u) | (le << 24);
-}
-
-// The option bytes the block carries, from offset 60 to the end of the block.
+// The option bytes the block carries, from the record's option bytes to the end of the block.
 std::span<const std::uint8_t> OptionArea(const InfoBlock& block) {
-    return std::span<const std::uint8_t>(block).subspan(kOptionOffset);
+    return std::span<const std::uint8_t>(block).subspan(record::kOptionBytes);
 }
 
 // The record of the part the block names, when there is one.
@@ -42,13 +31,12 @@ std::optional<cat::Part> PartOf(int partIndex) {
 }  // namespace
 
 int ResolveInfoPartIndex(InfoBlock& block) {
-    const std::size_t m = block[59];
-    if (GetLE(block, 2, 2) == kRecordFixedLength + m) {
+    const std::size_t m = Get(block, record::kOptionCount);
+    if (Get(block, record::kLength) == record::kFixedLength + m) {
         // 60 + m + 1 is at most 316: always inside the block.
-        block[4] = block[kOptionOffset + m];
-        block[5] = block[kOptionOffset + m + 1];
+        record::Put(block, record::kPartIndex, Get(block, record::PartIndexAfterOptions(m)));
     }
-    return static_cast<int>(GetLE(block, 4, 2));
+    return static_cast<int>(Get(block, record::kPartIndex));
 }
 
 InfoReadout ReadoutOf(const InfoBlock& block, int partIndex, const InfoLists& lists) {
@@ -58,11 +46,11 @@ InfoReadout ReadoutOf(const InfoBlock& block, int partIndex, const InfoLists& li
     const std::optional<cat::Part> part = PartOf(partIndex);
 
     out.partNo = lists.parts.TextOfValue(partIndex);
-    out.filesize = Format("%08X", GetLE(b, 16, 4));
-    out.checksum = Format("%04X", GetLE(b, 20, 2));
-    out.maxCounter = Format("%u", GetLE(b, 23, 2));
-    out.oscList = lists.osc.TextOfValue(block[22]);
-    out.currentCounter = Format("%u", GetLE(b, kCounterOffset, 4));
+    out.filesize = Format("%08X", Get(b, record::kApLength));
+    out.checksum = Format("%04X", Get(b, record::kCodeChecksum));
+    out.maxCounter = Format("%u", Get(b, record::kMaxCounter));
+    out.oscList = lists.osc.TextOfValue(Get(b, record::kOscIndex));
+    out.currentCounter = Format("%u", core::GetLE(b, kCounterOffset, 4));
 
     std::int64_t ispSize = 0;
     if (part) {
@@ -76,13 +64,9 @@ InfoReadout ReadoutOf(const InfoBlock& block, int partIndex, const InfoLists& li
         if (const auto field = part->Field(cat::key::kIapField)) {
             const std::uint32_t v = model::ReadOptionWord(options, field->byteIndex);
             const std::int64_t rest = std::int64_t{part->CodeSize()} - ispSize;
-            std::int64_t size = 0;
-            if ((field->mask & v) != field->mask) {
-                size = field->mask == kSplitPageMask ? rest - std::int64_t{(v & 0xFF) >> 1} * 512
-                                                     : rest - std::int64_t{field->mask & v} * 256;
-            }
-            if (size < 0) size = 0;
-            out.iapSpace = model::HalfKLabel(size >> 9);
+            // A page above the free space counts as no IAP area.
+            const std::int64_t size = model::ChipIapBytesFromWord(v, field->mask, rest).value_or(0);
+            out.iapSpace = model::HalfKLabel(size / model::kIapStep);
         }
         for (int i = 0; i < kInfoOptionRows; ++i) {
             auto& row = out.options[static_cast<std::size_t>(i)];
@@ -94,18 +78,20 @@ InfoReadout ReadoutOf(const InfoBlock& block, int partIndex, const InfoLists& li
         }
     }
 
-    if (block[25] != 0) {
-        // The field holds 12 bytes; a NUL among them ends the text.
-        const auto* text = reinterpret_cast<const char*>(block.data() + 31);
+    if (Get(b, record::kSerialEnabled) != 0) {
+        // A NUL among the field's bytes ends the text.
+        const auto* text =
+            reinterpret_cast<const char*>(block.data() + record::kSerialString.offset);
+        const auto width = static_cast<std::size_t>(record::kSerialString.width);
         std::size_t length = 0;
-        while (length < 12 && text[length] != '\0') ++length;
+        while (length < width && text[length] != '\0') ++length;
         out.string.assign(text, length);
-        const std::uint32_t first = GetLE(b, 43, 4);
-        out.number = Format("%08X", first) + (block[26] != 0 ? "+" : "");
-        const std::uint32_t start = GetLE(b, 27, 4);
+        const std::uint32_t first = Get(b, record::kSerialNumber);
+        out.number = Format("%08X", first) + (Get(b, record::kAutoIncrement) != 0 ? "+" : "");
+        const std::uint32_t start = Get(b, record::kSerialAddress);
         out.startAddress = Format("%08X", start);
         out.endAddress = Format("%08X", start + 15u);
-        const std::uint32_t progress = GetBE32(b, kSerialProgressOffset);
+        const std::uint32_t progress = core::GetBE(b, kSerialProgressOffset, 4);
         out.currentSerialNum = Format("%08X", progress == 0 ? first : progress + first - 1u);
     }
     return out;

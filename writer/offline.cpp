@@ -1,7 +1,6 @@
 #include "writer/offline.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "catalogue/part_database.h"
@@ -38,9 +37,7 @@ struct LogCopy {
 };
 
 std::string Hex8(std::uint64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%08llX", static_cast<unsigned long long>(value));
-    return text;
+    return core::Format("%08llX", static_cast<unsigned long long>(value));
 }
 
 // Why the code block cannot be taken from the part's code space; empty when every byte it names
@@ -104,7 +101,7 @@ core::Outcome SendOffline(Writer& writer, std::uint32_t ispStart) {
 
     RecordInputs inputs;
     inputs.apLength = info.apLength;
-    inputs.codeChecksum = static_cast<std::uint16_t>(model::ByteSum(block, block.size()));
+    inputs.codeChecksum = static_cast<std::uint16_t>(core::ByteSum(block));
     inputs.ispStart = ispStart;
     inputs.partIndex = static_cast<std::uint16_t>(bench.currentPart);
     const std::vector<std::uint8_t> record = BuildOfflineRecord(info, inputs);

@@ -1,7 +1,8 @@
 #include "writer/offline_config.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "core/bytes.h"
 
 namespace writer::offline {
 
@@ -20,9 +21,7 @@ std::string SerialStringText(const proj::ProjectInfo& info) {
 }
 
 std::string Hex8(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%08X", value);
-    return text;
+    return core::Format("%08X", value);
 }
 
 std::string EndAddressText(std::uint32_t start) {

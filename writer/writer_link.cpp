@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/bytes.h"
 #include "platform/device/device_watch.h"
 #include "platform/device/writer_ids.h"
 #include "platform/library_loader.h"
@@ -10,14 +11,8 @@ namespace writer {
 
 namespace {
 
-void PutLE32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t GetLE32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
+using core::GetLE32;
+using core::PutLE32;
 
 }  // namespace
 

@@ -14,20 +14,20 @@ void OnLoadFile(QWidget* parent, model::Workbench& bench) {
     Profile profile;
     WindowFileDialogs dialogs(parent, profile);
     BoxQuestions questions(parent);
-    proj::LoadFileButton(bench, dialogs, questions);
+    model::LoadFileButton(bench, dialogs, questions);
 }
 
 void OnSaveBuffer(QWidget* parent, model::Workbench& bench) {
     Profile profile;
     WindowFileDialogs dialogs(parent, profile);
     // The log tells how it went.
-    [[maybe_unused]] const core::Outcome saved = proj::SaveBufferButton(bench, dialogs);
+    [[maybe_unused]] const core::Outcome saved = model::SaveBufferButton(bench, dialogs);
 }
 
 void OnSaveQrx(QWidget* parent, model::Workbench& bench) {
     Profile profile;
     WindowFileDialogs dialogs(parent, profile);
-    const auto path = proj::SaveProjectButton(bench, dialogs, proj::CurrentSaveEntropy());
+    const auto path = model::SaveProjectButton(bench, dialogs, model::CurrentSaveEntropy());
     if (!path) return;
     // The form of the file just written; a file the reader refuses opens no dialog.
     BoxQuestions questions(parent);
@@ -45,7 +45,7 @@ void OpenFormList(QWidget* parent, model::Workbench& bench, std::string formText
 void OnInsertIsp(QWidget* parent, model::Workbench& bench) {
     Profile profile;
     WindowFileDialogs dialogs(parent, profile);
-    [[maybe_unused]] const core::Outcome inserted = proj::InsertIspButton(bench, dialogs);
+    [[maybe_unused]] const core::Outcome inserted = model::InsertIspButton(bench, dialogs);
 }
 
 void LoadFileAtStartup(QWidget* parent, model::Workbench& bench, const QString& path) {
@@ -53,7 +53,7 @@ void LoadFileAtStartup(QWidget* parent, model::Workbench& bench, const QString& 
     WindowFileDialogs dialogs(parent, profile);
     BoxQuestions questions(parent);
     [[maybe_unused]] const core::Outcome loaded =
-        proj::LoadFileAtStartup(bench, path.toStdString(), dialogs, questions);
+        model::LoadFileAtStartup(bench, path.toStdString(), dialogs, questions);
 }
 
 }  // namespace app::dialogs

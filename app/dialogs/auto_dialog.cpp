@@ -5,9 +5,12 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <bit>
 
+#include "app/dialogs/dialog_controls.h"
 #include "catalogue/lookup.h"
 #include "platform/window_class.h"
+#include "writer/writer.h"
 
 namespace app::dialogs {
 
@@ -18,48 +21,45 @@ constexpr int kExitKey = 2;
 constexpr int kRunKey = 1018;
 
 struct StepBox {
-    int bit;
+    std::uint8_t step;  // its bit of the mask
     int key;
     const char* english;
 };
-// In the dialog's order; each box stands for one bit of the mask.
+// In the dialog's order.
 constexpr StepBox kSteps[] = {
-    {0, 1044, "Whole Chip Erase"}, {5, 1058, "Erase"},  {1, 1046, "Blank Check"},
-    {2, 1047, "Program"},          {3, 1048, "Verify"}, {4, 1045, "Write Option"},
+    {writer::step::kWholeChipErase, 1044, "Whole Chip Erase"},
+    {writer::step::kErase, 1058, "Erase"},
+    {writer::step::kBlankCheck, 1046, "Blank Check"},
+    {writer::step::kProgram, 1047, "Program"},
+    {writer::step::kVerify, 1048, "Verify"},
+    {writer::step::kWriteOption, 1045, "Write Option"},
 };
-
-QString Text(int key, const char* english) {
-    if (auto text = cat::LanguageField(static_cast<std::uint16_t>(key), 0))
-        return QString::fromStdString(*text);
-    return QString::fromLatin1(english);
-}
 
 }  // namespace
 
 AutoDialog::AutoDialog(QWidget* parent, std::uint8_t autoSteps,
                        std::function<void(std::uint8_t)> run)
     : QDialog(parent), carried_(autoSteps & 0xC0), run_(std::move(run)) {
-    setWindowTitle(Text(kTitleKey, "Configure Auto"));
+    setWindowTitle(LanguageText(kTitleKey, "Configure Auto"));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     int row = 0;
     for (const StepBox& step : kSteps) {
-        auto* box = new QCheckBox(Text(step.key, step.english), this);
-        box->setChecked(autoSteps & (1u << step.bit));
-        box->setObjectName(QStringLiteral("c%1").arg(step.key));
-        platform::SetControlId(box, step.key);
-        boxes_[static_cast<std::size_t>(step.bit)] = box;
+        auto* box = new QCheckBox(LanguageText(step.key, step.english), this);
+        box->setChecked(autoSteps & step.step);
+        RegisterControl(box, step.key);
+        boxes_[static_cast<std::size_t>(std::countr_zero(step.step))] = box;
         grid->addWidget(box, row / 2, row % 2);
         ++row;
     }
     layout->addLayout(grid);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    auto* runButton = new QPushButton(Text(kRunKey, "Run"), this);
+    auto* runButton = new QPushButton(LanguageText(kRunKey, "Run"), this);
     runButton->setDefault(true);
-    runButton->setObjectName(QStringLiteral("c%1").arg(kRunKey));
-    auto* exitButton = new QPushButton(Text(kExitKey, "Exit"), this);
-    exitButton->setObjectName(QStringLiteral("c%1").arg(kExitKey));
+    RegisterControl(runButton, kRunKey);
+    auto* exitButton = new QPushButton(LanguageText(kExitKey, "Exit"), this);
+    RegisterControl(exitButton, kExitKey);
     buttons->addWidget(runButton);
     buttons->addWidget(exitButton);
     layout->addLayout(buttons);

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/dialogs/dialog_controls.h"
 #include "app/hex_entry_field.h"
 #include "app/profile.h"
 #include "catalogue/lookup.h"
@@ -43,12 +44,6 @@ void StartFileDialog(QFileDialog& dialog, const QString& remembered) {
     }
 }
 
-QString LanguageName(int key, const char* fallback) {
-    if (auto field = cat::LanguageField(static_cast<std::uint16_t>(key), 0))
-        return FromUtf8(*field);
-    return QString::fromUtf8(fallback);
-}
-
 QString NameFilter(const char* shown, const char* patterns) {
     QString qtPatterns = QString::fromLatin1(patterns).replace(u';', u' ');
     qtPatterns.replace(QStringLiteral("*.*"), QStringLiteral("*"));  // every file, dotted or not
@@ -59,10 +54,10 @@ QString NameFilter(const char* shown, const char* patterns) {
 
 SelectAreaDialog::SelectAreaDialog(std::uint32_t defaultAddress, QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(LanguageName(id::kSelectAreaDialog, "Select AP/IAP area"));
-    ap_ = new QRadioButton(LanguageName(id::kApCode, "AP (Code)"), this);
-    iap_ = new QRadioButton(LanguageName(id::kIapData, "IAP (Data)"), this);
-    auto* label = new QLabel(LanguageName(id::kAddressLabel, "Address : 0x"), this);
+    setWindowTitle(LanguageText(id::kSelectAreaDialog, "Select AP/IAP area"));
+    ap_ = new QRadioButton(LanguageText(id::kApCode, "AP (Code)"), this);
+    iap_ = new QRadioButton(LanguageText(id::kIapData, "IAP (Data)"), this);
+    auto* label = new QLabel(LanguageText(id::kAddressLabel, "Address : 0x"), this);
     address_ = new HexEntryField(this);
     address_->SetValue(defaultAddress);
     ap_->setChecked(true);
@@ -102,9 +97,9 @@ CustomSettingDialog::CustomSettingDialog(std::uint8_t customId, const std::strin
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(LanguageName(id::kCustomIdLabel, "Custom ID"), this), 0, 0);
+    grid->addWidget(new QLabel(LanguageText(id::kCustomIdLabel, "Custom ID"), this), 0, 0);
     grid->addWidget(customIdField_, 0, 1);
-    grid->addWidget(new QLabel(LanguageName(id::kStringIdLabel, "String ID"), this), 1, 0);
+    grid->addWidget(new QLabel(LanguageText(id::kStringIdLabel, "String ID"), this), 1, 0);
     grid->addWidget(stringIdField_, 1, 1);
     grid->addWidget(buttons, 2, 0, 1, 2);
 }
@@ -120,14 +115,14 @@ void CustomSettingDialog::accept() {
 
 InsertIspDialog::InsertIspDialog(Profile& profile, QWidget* parent)
     : QDialog(parent), profile_(profile) {
-    setWindowTitle(LanguageName(id::kInsertIspDialog, "Insert ISP Code"));
-    builtin_ = new QRadioButton(LanguageName(id::kBuiltinIsp, "Corvane-provided ISP code"), this);
-    user_ = new QRadioButton(LanguageName(id::kUserIsp, "User-defined ISP code"), this);
+    setWindowTitle(LanguageText(id::kInsertIspDialog, "Insert ISP Code"));
+    builtin_ = new QRadioButton(LanguageText(id::kBuiltinIsp, "Corvane-provided ISP code"), this);
+    user_ = new QRadioButton(LanguageText(id::kUserIsp, "User-defined ISP code"), this);
     path_ = new QLineEdit(this);
     path_->setReadOnly(true);
-    browse_ = new QPushButton(LanguageName(id::kBrowse, "Browse"), this);
-    insert_ = new QPushButton(LanguageName(id::kInsert, "Insert"), this);
-    auto* exit = new QPushButton(LanguageName(id::kExit, "Exit"), this);
+    browse_ = new QPushButton(LanguageText(id::kBrowse, "Browse"), this);
+    insert_ = new QPushButton(LanguageText(id::kInsert, "Insert"), this);
+    auto* exit = new QPushButton(LanguageText(id::kExit, "Exit"), this);
 
     // Whatever was chosen last time, the dialog starts from the built-in code.
     builtin_->setChecked(true);
@@ -277,7 +272,7 @@ void WindowFileDialogs::CustomSetting(std::uint8_t& customId, std::string& strin
     stringId = dialog.StringId();
 }
 
-std::optional<proj::IspChoice> WindowFileDialogs::InsertIsp() {
+std::optional<model::IspChoice> WindowFileDialogs::InsertIsp() {
     InsertIspDialog dialog(profile_, parent_);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.Choice();

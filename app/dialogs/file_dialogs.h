@@ -42,9 +42,6 @@ inline constexpr int kStringIdLabel = 1636;
 inline constexpr std::uint16_t kMsgLoadIspFile = 2007;
 }  // namespace id
 
-// The first '|' field of a language text, or `fallback` when the key is missing.
-QString LanguageName(int key, const char* fallback);
-
 // A Qt file-dialog filter that shows `shown` and matches the ';'-separated `patterns`.
 QString NameFilter(const char* shown, const char* patterns);
 
@@ -94,7 +91,7 @@ class InsertIspDialog : public QDialog {
     Q_OBJECT
   public:
     explicit InsertIspDialog(Profile& profile, QWidget* parent = nullptr);
-    proj::IspChoice Choice() const { return choice_; }
+    model::IspChoice Choice() const { return choice_; }
 
     QRadioButton* builtinButton() const { return builtin_; }
     QRadioButton* userButton() const { return user_; }
@@ -109,7 +106,7 @@ class InsertIspDialog : public QDialog {
     void OnBrowse();
     void OnInsert();
     Profile& profile_;
-    proj::IspChoice choice_;
+    model::IspChoice choice_;
     QRadioButton* builtin_;
     QRadioButton* user_;
     QPushButton* browse_;
@@ -131,7 +128,7 @@ class BoxQuestions : public core::Questions {
 };
 
 // The operator's choices through the window's dialogs and the profile's remembered paths.
-class WindowFileDialogs : public proj::FileDialogs {
+class WindowFileDialogs : public model::FileDialogs {
   public:
     WindowFileDialogs(QWidget* parent, Profile& profile) : parent_(parent), profile_(profile) {}
     std::optional<std::string> OpenProgramFile() override;
@@ -139,7 +136,7 @@ class WindowFileDialogs : public proj::FileDialogs {
     std::optional<std::string> SaveBufferFile() override;
     std::optional<std::string> SaveProjectFile() override;
     void CustomSetting(std::uint8_t& customId, std::string& stringId) override;
-    std::optional<proj::IspChoice> InsertIsp() override;
+    std::optional<model::IspChoice> InsertIsp() override;
 
   private:
     std::optional<std::string> SaveFile(const QString& key, const QStringList& filters,

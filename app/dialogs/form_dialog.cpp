@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "app/dialogs/dialog_controls.h"
 #include "app/dialogs/file_dialogs.h"
 #include "app/dialogs/project_form_view.h"
 #include "form/form_outputs.h"
@@ -36,7 +37,7 @@ FormDialog::FormDialog(model::Workbench& bench, core::Questions& questions, std:
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(11);
     setFont(font);
-    setWindowTitle(LanguageName(kDialogId, "QRX Form List"));
+    setWindowTitle(LanguageText(kDialogId, "QRX Form List"));
     setFixedSize(FromDialogUnits(QRect(QPoint(0, 0), kDialogSize)).size());
 
     view_ = new ProjectFormView(this);
@@ -84,9 +85,8 @@ QRect FormDialog::FromDialogUnits(QRect units) const {
 }
 
 QPushButton* FormDialog::MakeButton(int id, const char* fallback, QRect dialogUnits) {
-    auto* button = new QPushButton(LanguageName(id, fallback), this);
-    button->setObjectName(QStringLiteral("c%1").arg(id));
-    platform::SetControlId(button, id);
+    auto* button = new QPushButton(LanguageText(id, fallback), this);
+    RegisterControl(button, id);
     button->setAutoDefault(false);
     button->setGeometry(FromDialogUnits(dialogUnits));
     return button;
@@ -112,7 +112,7 @@ void FormDialog::OnSavePicture() {
     // A file that cannot be written is said so, and one already there is kept as it was.
     if (!form::SaveFormPicture(path.toStdString(), text_)) {
         const std::string why = "The picture could not be written to:\n" + path.toStdString();
-        questions_.Inform(LanguageName(kSaveId, "Save Picture").toStdString(), why);
+        questions_.Inform(LanguageText(kSaveId, "Save Picture").toStdString(), why);
         return;
     }
     if (openPicture) openPicture(path);

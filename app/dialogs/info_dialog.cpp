@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "app/dialogs/dialog_controls.h"
 #include "catalogue/lookup.h"
 
 namespace app::dialogs {
@@ -15,12 +16,6 @@ namespace {
 
 constexpr int kTitleKey = 132;
 constexpr int kRowsPerColumn = 12;
-
-QString Text(int key, const char* english) {
-    if (auto text = cat::LanguageField(static_cast<std::uint16_t>(key), 0))
-        return QString::fromStdString(*text);
-    return QString::fromUtf8(english);
-}
 
 // Texts from the writer are 8-bit; what is not UTF-8 shows as the character of the same number.
 QString FromDevice(const std::string& text) {
@@ -33,7 +28,7 @@ QString FromDevice(const std::string& text) {
 }  // namespace
 
 InfoDialog::InfoDialog(QWidget* parent, const writer::InfoReadout& readout) : QDialog(parent) {
-    setWindowTitle(Text(kTitleKey, "Information"));
+    setWindowTitle(LanguageText(kTitleKey, "Information"));
     auto* fields = new QGridLayout;
     int row = 0;
     for (const writer::InfoField& field : writer::InfoFields()) {
@@ -41,7 +36,7 @@ InfoDialog::InfoDialog(QWidget* parent, const writer::InfoReadout& readout) : QD
         value->setReadOnly(true);
         value->setObjectName(QStringLiteral("v%1").arg(field.key));
         value->setMinimumWidth(140);
-        fields->addWidget(new QLabel(Text(field.key, field.english), this), row, 0);
+        fields->addWidget(new QLabel(LanguageText(field.key, field.english), this), row, 0);
         fields->addWidget(value, row, 1);
         ++row;
     }

@@ -10,6 +10,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "app/dialogs/dialog_controls.h"
 #include "app/dialogs/info_dialog.h"
 #include "app/hex_entry_field.h"
 #include "catalogue/lookup.h"
@@ -33,19 +34,6 @@ constexpr int kAutoIncrementId = 1056;
 constexpr int kDownloadId = 1016;
 constexpr int kReadInfoId = 1017;
 
-QString Text(int key, const char* english, std::size_t field = 0) {
-    if (auto text = cat::LanguageField(static_cast<std::uint16_t>(key), field))
-        return QString::fromStdString(*text);
-    return QString::fromUtf8(english);
-}
-
-template <typename W>
-W* Registered(W* widget, int id) {
-    widget->setObjectName(QStringLiteral("c%1").arg(id));
-    platform::SetControlId(widget, id);
-    return widget;
-}
-
 std::string Utf8(const QString& text) {
     return text.toUtf8().toStdString();
 }
@@ -56,19 +44,20 @@ OfflineDialog::OfflineDialog(QWidget* parent, writer::Writer& writer)
     : QDialog(parent),
       writer_(writer),
       startLimit_(writer::offline::StartAddressLimit(writer.bench().CodeSize())) {
-    setWindowTitle(Text(kTitleKey, "Off-Line Mode"));
+    setWindowTitle(LanguageText(kTitleKey, "Off-Line Mode"));
 
     maxCounter_ = Registered(new QLineEdit(this), kMaxCounterId);
     maxCounter_->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
     maxCounter_->setMaxLength(10);
-    enableSerial_ = Registered(new QCheckBox(Text(1055, "Enable Serial Number"), this), kEnableId);
+    enableSerial_ =
+        Registered(new QCheckBox(LanguageText(1055, "Enable Serial Number"), this), kEnableId);
     // The limit is 12 encoded bytes, not characters; it is kept by the change handler.
     string_ = Registered(new QLineEdit(this), kStringId);
     number_ = Registered(new HexEntryField(this), kNumberId);
     number_->setMaxLength(writer::offline::kHexDigits);
-    autoIncrement_ =
-        Registered(new QCheckBox(Text(1056, "Auto Increment Number"), this), kAutoIncrementId);
+    autoIncrement_ = Registered(new QCheckBox(LanguageText(1056, "Auto Increment Number"), this),
+                                kAutoIncrementId);
     start_ = Registered(new HexEntryField(this), kStartId);
     start_->setMaxLength(writer::offline::kHexDigits);
     end_ = Registered(new HexEntryField(this), kEndId);
@@ -77,7 +66,7 @@ OfflineDialog::OfflineDialog(QWidget* parent, writer::Writer& writer)
 
     auto* grid = new QGridLayout;
     auto label = [this](int key, const char* english) {
-        return new QLabel(Text(key, english), this);
+        return new QLabel(LanguageText(key, english), this);
     };
     auto hexPrefix = [this] { return new QLabel(QStringLiteral("0x"), this); };
     grid->addWidget(label(1041, "MaxCounter"), 0, 0);
@@ -97,12 +86,14 @@ OfflineDialog::OfflineDialog(QWidget* parent, writer::Writer& writer)
     grid->addWidget(end_, 6, 2);
     grid->setColumnStretch(2, 1);
 
-    download_ = Registered(new QPushButton(Text(kDownloadId, "Download"), this), kDownloadId);
-    readInfo_ = Registered(new QPushButton(Text(kReadInfoId, "Read Info"), this), kReadInfoId);
-    auto* exit = Registered(new QPushButton(Text(kExitKey, "Exit"), this), kExitKey);
-    download_->setToolTip(
-        Text(kDownloadId, "Download the code buffer content and information to the writer", 1));
-    readInfo_->setToolTip(Text(kReadInfoId, "Read information from the writer", 1));
+    download_ =
+        Registered(new QPushButton(LanguageText(kDownloadId, "Download"), this), kDownloadId);
+    readInfo_ =
+        Registered(new QPushButton(LanguageText(kReadInfoId, "Read Info"), this), kReadInfoId);
+    auto* exit = Registered(new QPushButton(LanguageText(kExitKey, "Exit"), this), kExitKey);
+    download_->setToolTip(LanguageText(
+        kDownloadId, "Download the code buffer content and information to the writer", 1));
+    readInfo_->setToolTip(LanguageText(kReadInfoId, "Read information from the writer", 1));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(download_);
     buttons->addWidget(readInfo_);

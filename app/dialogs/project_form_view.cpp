@@ -4,6 +4,7 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "app/dialogs/dialog_controls.h"
 #include "form/form_painter.h"
 #include "platform/window_class.h"
 
@@ -20,8 +21,7 @@ const QFont& ScreenFont(const QWidget* widget) {
 }  // namespace
 
 ProjectFormView::ProjectFormView(QWidget* parent) : QAbstractScrollArea(parent) {
-    setObjectName(QStringLiteral("c%1").arg(kId));
-    platform::SetControlId(this, kId);
+    RegisterControl(this, kId);
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);  // the static edge
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

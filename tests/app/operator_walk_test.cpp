@@ -281,7 +281,7 @@ class OperatorWalkTest : public QObject {
             const QString project = files_.filePath("saved.qrx");
             QFile::remove(project);
             if (saved.empty()) continue;
-            QVERIFY(proj::WriteProjectFile(w.bench(), project.toStdString(),
+            QVERIFY(model::WriteProjectFile(w.bench(), project.toStdString(),
                                            proj::CurrentSaveMoment()));
             CHECK_STEP(w, "project saved");
             const auto options = w.bench().info.optionBytes;

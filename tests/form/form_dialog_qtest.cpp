@@ -39,14 +39,14 @@ struct Recorded : core::Questions {
     bool AskYesNo(std::string_view, std::string_view) override { return true; }
 };
 
-struct SaveTo : proj::FileDialogs {
+struct SaveTo : model::FileDialogs {
     std::string path;
     std::optional<std::string> OpenProgramFile() override { return std::nullopt; }
     std::optional<std::uint32_t> SelectArea(std::uint32_t a) override { return a; }
     std::optional<std::string> SaveBufferFile() override { return std::nullopt; }
     std::optional<std::string> SaveProjectFile() override { return path; }
     void CustomSetting(std::uint8_t&, std::string&) override {}
-    std::optional<proj::IspChoice> InsertIsp() override { return std::nullopt; }
+    std::optional<model::IspChoice> InsertIsp() override { return std::nullopt; }
 };
 
 }  // namespace
@@ -64,9 +64,9 @@ class FormDialogTest : public QObject {
         buffer_.SetBytes(std::vector<std::uint8_t>(0x300, 0x5A));
         SaveTo dialogs;
         dialogs.path = dir_.filePath(QStringLiteral("good.qrx")).toStdString();
-        proj::SaveEntropy entropy;
+        model::SaveEntropy entropy;
         entropy.moment = {2026, 12, 7, 18, 5, 9, 0x12, 0x34};
-        QVERIFY(proj::SaveProjectButton(bench_, dialogs, entropy));
+        QVERIFY(model::SaveProjectButton(bench_, dialogs, entropy));
         good_ = QString::fromStdString(dialogs.path);
         bad_ = dir_.filePath(QStringLiteral("bad.qrx"));
         QVERIFY(QFile::copy(good_, bad_));

@@ -40,14 +40,14 @@ struct RecordingQuestions : core::Questions {
     }
 };
 
-struct SaveTo : proj::FileDialogs {
+struct SaveTo : model::FileDialogs {
     std::string path;
     std::optional<std::string> OpenProgramFile() override { return std::nullopt; }
     std::optional<std::uint32_t> SelectArea(std::uint32_t a) override { return a; }
     std::optional<std::string> SaveBufferFile() override { return std::nullopt; }
     std::optional<std::string> SaveProjectFile() override { return path; }
     void CustomSetting(std::uint8_t&, std::string&) override {}
-    std::optional<proj::IspChoice> InsertIsp() override { return std::nullopt; }
+    std::optional<model::IspChoice> InsertIsp() override { return std::nullopt; }
 };
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -84,9 +84,9 @@ class ProjectForm : public ::testing::Test {
     // Saves the current state at 2008-10-20 07:00:26 with the random key 3A-C5.
     std::string Save(const std::string& name) {
         dialogs.path = (dir / name).string();
-        proj::SaveEntropy entropy;
+        model::SaveEntropy entropy;
         entropy.moment = {2008, 10, 20, 7, 0, 26, 0x3A, 0xC5};
-        return proj::SaveProjectButton(bench, dialogs, entropy).value_or("");
+        return model::SaveProjectButton(bench, dialogs, entropy).value_or("");
     }
     void Fill(std::size_t n) {
         std::vector<std::uint8_t> bytes(n);

@@ -15,6 +15,7 @@
 #include "workbench/vector_code_buffer.h"
 
 using namespace proj;
+using namespace model;
 namespace fs = std::filesystem;
 
 namespace {

@@ -152,3 +152,17 @@ TEST(FileNames, NamesAndExtensions) {
     EXPECT_FALSE(HasExtension("/x/hex", ".hex"));
     EXPECT_EQ(ByteSum(ByteVector(0x3C00, 0xFF)), 0x3BC400u);
 }
+
+// Every load and store of a field stays inside its bytes whatever offset it is given.
+TEST(ByteHelpers, FieldsStayInsideTheirBytes) {
+    ByteVector b = Bytes({0x11, 0x22, 0x33, 0x44, 0x55});
+    core::PutLE(b, 2, 0xAABBCCDD, 4);  // would end past the last byte
+    EXPECT_EQ(b, Bytes({0x11, 0x22, 0x33, 0x44, 0x55}));
+    core::PutLE(b, 1, 0xAABBCCDD, 4);
+    EXPECT_EQ(b, Bytes({0x11, 0xDD, 0xCC, 0xBB, 0xAA}));
+    EXPECT_EQ(core::GetLE(b, 3, 2), 0xAABBu);
+    EXPECT_EQ(core::GetBE(b, 3, 2), 0xBBAAu);
+    EXPECT_EQ(core::GetLE(b, 4, 2), 0u);
+    EXPECT_EQ(core::GetBE(b, static_cast<std::size_t>(-1), 1), 0u);
+    EXPECT_EQ(core::Format("%s-%04X", std::string(70, 'x').c_str(), 0xBEEFu).size(), 75u);
+}

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 
 #include "workbench/option_panel.h"
 #include "workbench_fixture.h"
@@ -61,6 +62,36 @@ TEST(IspEncoding, SplitMaskCarriesBitThreeInBitOne) {
         EXPECT_EQ(bytes[0] & 0x1D, 0) << "bits outside the field changed";
         EXPECT_EQ(IspPositionFromWord(ReadOptionWord(bytes, 0), field), static_cast<unsigned>(pos));
     }
+}
+
+// The panel, the chip read-back, the information block and the form share one IAP codec. Where
+// their copies differed, the rows fix the rule: an erased plain field is no area only in bytes
+// read back, and a partial page below the first 1.0 K entry is position 0.
+TEST(IapEncoding, SizeFromTheWordItsPositionAndThePageStored) {
+    struct Size {
+        std::uint32_t word, mask;
+        std::int64_t free;
+        std::optional<std::int64_t> own, chip;
+    };
+    const Size sizes[] = {
+        {0x1E, 0xFE, 0x3800, 0x1A00, 0x1A00},  // 0x3800 - 15 * 512
+        {0xFE, 0xFE, 0x3800, 0, 0},            // no IAP area
+        {0xFF, 0xFF, 0xC000, std::nullopt, 0},
+        {0xFC, 0xFE, 0x7800, std::nullopt, std::nullopt},  // page above the free space
+        {0x20, 0xFF, 0x3000, 0x1000, 0x1000},
+        {0x0123, 0x0FFF, 0x20000, 0xDD00, 0xDD00},
+    };
+    for (const Size& r : sizes) {
+        EXPECT_EQ(model::IapBytesFromWord(r.word, r.mask, r.free), r.own) << r.word;
+        EXPECT_EQ(model::ChipIapBytesFromWord(r.word, r.mask, r.free), r.chip) << r.word;
+    }
+    EXPECT_EQ(model::IapPositionFromBytes(0x400, true), 1);
+    EXPECT_EQ(model::IapPositionFromBytes(0x100, true), 0);
+    EXPECT_EQ(model::IapPositionFromBytes(0x400, false), 2);
+    EXPECT_EQ(model::IapPageForPosition(0xFE, 0x10000, 0), 255u);
+    EXPECT_EQ(model::IapPageForPosition(0xFE, 0x10000, 1), 0xFCu);
+    EXPECT_EQ(model::IapPageForPosition(0xFF, 0x3000, 8), 0x20u);
+    EXPECT_EQ(model::IapPageForPosition(0x0FFF, 0x10000, 0), 256u);
 }
 
 // ---- through the panel ----

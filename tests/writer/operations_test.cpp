@@ -175,22 +175,22 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName);
 
 // Answers the ISP dialog with the part's own code.
-class BuiltinIsp : public proj::FileDialogs {
+class BuiltinIsp : public model::FileDialogs {
   public:
     std::optional<std::string> OpenProgramFile() override { return std::nullopt; }
     std::optional<std::uint32_t> SelectArea(std::uint32_t) override { return 0; }
     std::optional<std::string> SaveBufferFile() override { return std::nullopt; }
     std::optional<std::string> SaveProjectFile() override { return std::nullopt; }
     void CustomSetting(std::uint8_t&, std::string&) override {}
-    std::optional<proj::IspChoice> InsertIsp() override {
-        return proj::IspChoice{proj::ISP_SRC_BUILTIN, {}};
+    std::optional<model::IspChoice> InsertIsp() override {
+        return model::IspChoice{proj::ISP_SRC_BUILTIN, {}};
     }
 };
 
 TEST_F(WriterTest, AnIspOnlyBufferIsWrittenAndVerifiedFromOffsetZero) {
     Start({}, 204);  // 0x3C00 bytes of code space, ISP code of its own
     BuiltinIsp dialogs;
-    ASSERT_TRUE(proj::InsertIspButton(bench, dialogs).passed());
+    ASSERT_TRUE(model::InsertIspButton(bench, dialogs).passed());
     const std::vector<std::uint8_t> isp = buffer.Bytes();
     const model::Areas areas = bench.ProgramAreas();
     ASSERT_EQ(areas.apLength, 0u);
@@ -216,8 +216,8 @@ TEST_F(WriterTest, AnApIspBufferReachesBothAreasAtTheirOwnAddresses) {
     std::ofstream(app, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
     BuiltinIsp dialogs;
-    ASSERT_TRUE(proj::LoadFileAtStartup(bench, app, dialogs, questions).passed());
-    ASSERT_TRUE(proj::InsertIspButton(bench, dialogs).passed());
+    ASSERT_TRUE(model::LoadFileAtStartup(bench, app, dialogs, questions).passed());
+    ASSERT_TRUE(model::InsertIspButton(bench, dialogs).passed());
     const std::vector<std::uint8_t> image = buffer.Bytes();
     ASSERT_EQ(image.size(), 0x3C00u);
     struct Step {

@@ -18,7 +18,7 @@ constexpr const char* kWriteInfo = "Write Info => Pass !\t [0.000\"]\r\n";
 constexpr const char* kReadInfo = "Read Info => Pass !\t [0.000\"]\r\n";
 constexpr int kPart = 51;  // 32 KB, seven option bytes, series 3
 
-class BuiltinIsp : public proj::FileDialogs {
+class BuiltinIsp : public model::FileDialogs {
   public:
     std::string open;
     std::optional<std::string> OpenProgramFile() override { return open; }
@@ -26,8 +26,8 @@ class BuiltinIsp : public proj::FileDialogs {
     std::optional<std::string> SaveBufferFile() override { return std::nullopt; }
     std::optional<std::string> SaveProjectFile() override { return std::nullopt; }
     void CustomSetting(std::uint8_t&, std::string&) override {}
-    std::optional<proj::IspChoice> InsertIsp() override {
-        return proj::IspChoice{proj::ISP_SRC_BUILTIN, {}};
+    std::optional<model::IspChoice> InsertIsp() override {
+        return model::IspChoice{proj::ISP_SRC_BUILTIN, {}};
     }
 };
 
@@ -48,8 +48,8 @@ class Offline : public WriterTest {
                    static_cast<std::streamsize>(ap.size()));
         BuiltinIsp dialogs;
         dialogs.open = path;
-        ASSERT_TRUE(proj::LoadFileAtStartup(bench, path, dialogs, questions).passed());
-        ASSERT_TRUE(proj::InsertIspButton(bench, dialogs).passed());
+        ASSERT_TRUE(model::LoadFileAtStartup(bench, path, dialogs, questions).passed());
+        ASSERT_TRUE(model::InsertIspButton(bench, dialogs).passed());
         ASSERT_GT(bench.info.ispLength, 0);
         ASSERT_EQ(bench.info.layout, proj::LAYOUT_AP_ISP);
         log.Clear();

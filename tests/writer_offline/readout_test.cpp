@@ -20,13 +20,13 @@ InfoBlock Block(int part, std::uint8_t m = 7) {
     InfoBlock b;
     b.fill(0xFF);
     std::fill_n(b.begin(), 62 + m, 0);
-    writer::PutLE(b, 2, 62u + m, 2);
-    writer::PutLE(b, 4, 0x5232, 2);  // a device code, replaced by the part index
+    core::PutLE(b, 2, 62u + m, 2);
+    core::PutLE(b, 4, 0x5232, 2);  // a device code, replaced by the part index
     b[59] = m;
     std::fill_n(b.begin() + 60, m, 0xFF);
-    writer::PutLE(b, 60u + m, static_cast<std::uint32_t>(part), 2);
-    writer::PutLE(b, 504, 0, 4);
-    writer::PutLE(b, 508, 0, 4);
+    core::PutLE(b, 60u + m, static_cast<std::uint32_t>(part), 2);
+    core::PutLE(b, 504, 0, 4);
+    core::PutLE(b, 508, 0, 4);
     return b;
 }
 
@@ -61,7 +61,7 @@ TEST_F(Readout, SerialNumberTexts) {
         InfoBlock b = Block(kPart);
         b[25] = 1;
         b[26] = c.autoIncrement;
-        writer::PutLE(b, 43, c.start, 4);
+        core::PutLE(b, 43, c.start, 4);
         std::copy_n(c.progress, 4, b.begin() + 508);
         const auto r = Of(b);
         EXPECT_EQ(r.number, c.number);
@@ -107,7 +107,7 @@ TEST_F(Readout, OptionRowsAndBlocksThatPointNowhere) {
 
     // A part index that names no part.
     InfoBlock none = Block(0xFFFF);
-    writer::PutLE(none, 23, 42, 2);
+    core::PutLE(none, 23, 42, 2);
     auto r = Of(none);
     EXPECT_EQ(r.partNo, "");
     EXPECT_EQ(r.ispSpace, "");
@@ -121,7 +121,7 @@ TEST_F(Readout, OptionRowsAndBlocksThatPointNowhere) {
 
     // A length field that does not match: offset 4 is used as it is.
     InfoBlock odd = Block(kPart);
-    writer::PutLE(odd, 2, 70, 2);
+    core::PutLE(odd, 2, 70, 2);
     EXPECT_EQ(writer::ResolveInfoPartIndex(odd), 0x5232);
 
     // An erased block (no record): nothing is named, counters read as they are.

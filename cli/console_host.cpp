@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "cli/gang_channel.h"
 #include "workbench/file_actions.h"
 
 namespace cli {
@@ -31,6 +32,7 @@ void ConsoleHost::ShareTerminalWith(StdoutLog& log) {
 }
 
 void ConsoleHost::SetProgressPosition(std::uint32_t position) {
+    TellGang("progress", position > 100 ? 100 : position);
     if (!terminal_) return;
     // Nothing is drawn until a transfer moves.
     if (position == 0 && !drawn_) return;

@@ -1,5 +1,5 @@
 // What an operation run by writer-cli gang tells the gang besides its log: one line a fact on
-// the socket WRITER_CLI_GANG_FD names ("progress P", "serial N"). Nothing without it.
+// the socket WRITER_CLI_GANG_FD names ("progress P"). Nothing without it.
 #pragma once
 
 #include <string_view>

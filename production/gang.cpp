@@ -77,6 +77,12 @@ std::vector<std::string> GangProgress::TakeLog(std::string_view bytes) {
     for (const char c : bytes) {
         if (c == '\n') {
             NoteStep(partial_);
+            constexpr std::string_view kSerialLine = "Serial number: ";
+            if (partial_.starts_with(kSerialLine)) {
+                if (const auto n =
+                        ParseDecimal(std::string_view(partial_).substr(kSerialLine.size())))
+                    serial_ = *n;
+            }
             lines.push_back(std::move(partial_));
             partial_.clear();
         } else {
@@ -114,7 +120,6 @@ void GangProgress::TakeChannel(std::string_view bytes) {
         if (!value) continue;
         const std::string_view what = std::string_view(line).substr(0, space);
         if (what == "progress") percent_ = std::min<std::uint32_t>(*value, 100);
-        if (what == "serial") serial_ = *value;
     }
     // A line that never ends is not kept without bound.
     if (channel_.size() > 256) channel_.clear();

@@ -31,9 +31,9 @@ GangChoice ChooseGang(std::string_view spec, const std::vector<AttachedWriter>& 
 class GangProgress {
   public:
     // Bytes of the operation's log: the lines completed by them, in order. An unfinished line
-    // ("Program => ") names the step under way.
+    // ("Program => ") names the step under way; "Serial number: N" the chip's number.
     std::vector<std::string> TakeLog(std::string_view bytes);
-    // Bytes from the gang channel ("progress P", "serial N" lines).
+    // Bytes from the gang channel ("progress P" lines).
     void TakeChannel(std::string_view bytes);
     // What is left of an unfinished log line when the process has ended.
     std::optional<std::string> FlushLog();

@@ -64,7 +64,7 @@ TEST(GangChoice, AllNamesEveryWriterNotInItsLoaderAndNamesMustBeOneEach) {
     EXPECT_EQ(ChooseGang("all", {}).problem, "no writer is attached\n");
 }
 
-TEST(GangProgress, StepFromTheUnfinishedLinePercentAndSerialFromTheChannel) {
+TEST(GangProgress, StepFromTheUnfinishedLinePercentFromTheChannelSerialFromItsLine) {
     GangProgress p;
     EXPECT_EQ(p.TakeLog("Load file ... => OK !\n----Begin----\nProg"),
               (std::vector<std::string>{"Load file ... => OK !", "----Begin----"}));
@@ -74,12 +74,15 @@ TEST(GangProgress, StepFromTheUnfinishedLinePercentAndSerialFromTheChannel) {
     EXPECT_TRUE(p.TakeLog("ram => ").empty());
     EXPECT_EQ(p.step(), "Program");
     EXPECT_EQ(p.percent(), 0u);  // a new step starts from nothing
-    p.TakeChannel("ress 7x\nserial 12\nprogress 250\nserial -1\n");
+    p.TakeChannel("ress 7x\nprogress 250\n");
     EXPECT_EQ(p.percent(), 100u);
-    EXPECT_EQ(p.serial(), 12u);
-    EXPECT_EQ(p.TakeLog("Pass !\nVerify => "), std::vector<std::string>{"Program => Pass !"});
+    EXPECT_EQ(p.TakeLog("Pass !\nSerial number: 12x\nVerify => "),
+              (std::vector<std::string>{"Program => Pass !", "Serial number: 12x"}));
+    EXPECT_EQ(p.serial(), std::nullopt);
     EXPECT_EQ(p.FlushLog(), "Verify => ");
     EXPECT_EQ(p.FlushLog(), std::nullopt);
+    p.TakeLog("Serial number: 4294967295\n");
+    EXPECT_EQ(p.serial(), 4294967295u);
 }
 
 TEST(GangSummary, TableAndTheCommandThatRerunsTheFailedWritersOnly) {

@@ -48,6 +48,13 @@ int main(int argc, char* argv[]) {
         save(QStringLiteral("natural-") + language);
         window.resize(natural.width() * 3 / 2, natural.height() * 4 / 3);
         save(QStringLiteral("enlarged-") + language);
+        // During a transfer: the bar in the path's place, the workbench's controls disabled.
+        window.resize(natural);
+        window.writerSide().busy = true;
+        window.ShowProgress(true);
+        save(QStringLiteral("busy-") + language);
+        window.ShowProgress(false);
+        window.writerSide().busy = false;
     }
     return 0;
 }

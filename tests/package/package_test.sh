@@ -39,7 +39,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version-1" ] || fail "version is '$(field Version)', project is $version"
 [ -n "$(field Maintainer)" ] || fail "no maintainer"
 for dep in libqt6widgets6 libhidapi-hidraw0 libc6 libqt6sql6-sqlite; do
-    field Depends | grep -q "$dep" || fail "Depends lacks $dep: $(field Depends)"
+    field Depends | grep "$dep" >/dev/null || fail "Depends lacks $dep: $(field Depends)"
 done
 
 # --- file list
@@ -134,17 +134,17 @@ done
 commands=$("$build_dir/bin/writer-cli" --help | sed -n '/^commands:/,/^$/s/^  \([a-z0-9-]*\) .*/\1/p')
 [ -n "$commands" ] || fail "writer-cli --help lists no commands"
 for command in $commands; do
-    zcat "$root/usr/share/man/man1/writer-cli.1.gz" | grep -qx ".SS $command" ||
+    zcat "$root/usr/share/man/man1/writer-cli.1.gz" | grep -x ".SS $command" >/dev/null ||
         fail "the writer-cli page lacks the '$command' command"
 done
 
 # --- the licence: in the machine-readable copyright file, the pages and --version
 grep -qx "License: Expat" "$root/usr/share/doc/cv51-writer/copyright" || fail "copyright: no licence"
 for page in "$root"/usr/share/man/man1/*.1.gz; do
-    zcat "$page" | grep -q "MIT licence" || fail "$(basename "$page") names no licence"
+    zcat "$page" | grep "MIT licence" >/dev/null || fail "$(basename "$page") names no licence"
 done
 for program in writer writer-cli; do
-    "$root/usr/bin/$program" --version | grep -q "MIT licence" || fail "$program --version: no licence"
+    "$root/usr/bin/$program" --version | grep "MIT licence" >/dev/null || fail "$program --version: no licence"
 done
 
 # --- desktop entry and the QRX file type

@@ -71,8 +71,7 @@ int Run(const std::vector<std::string>& args) {
         mode = args[1];
         output = args[2];
     } else if (!(args.size() == 1 || (args.size() == 2 && args[1] == "--text"))) {
-        std::fputs(kHelp, stderr);
-        return 2;
+        return cli::UsageError(kHelp, "");
     }
     const std::string& path = args[0];
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/session.h"
 #include "project/file_io.h"
 #include "project/intel_hex.h"
 
@@ -21,8 +22,7 @@ int Run(const std::vector<std::string>& args) {
         return 0;
     }
     if (args.size() != 2) {
-        std::fputs(kHelp, stderr);
-        return 2;
+        return cli::UsageError(kHelp, "");
     }
     const proj::FileContent in = proj::ReadWholeFile(args[0]);
     if (in.status != proj::ReadStatus::Ok) {

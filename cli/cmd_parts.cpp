@@ -6,6 +6,7 @@
 #include "catalogue/part_order.h"
 #include "cli/command.h"
 #include "cli/json.h"
+#include "cli/session.h"
 
 namespace {
 
@@ -147,8 +148,7 @@ int Run(const std::vector<std::string>& args) {
                    (args[i + 1] == "0" || args[i + 1] == "1")) {
             lang = args[++i][0] - '0';
         } else {
-            std::fputs(kHelp, stderr);
-            return 2;
+            return cli::UsageError(kHelp, "");
         }
     }
     const auto series = cat::OrderedSeries(lang);

@@ -120,13 +120,11 @@ int Show(const std::vector<std::string>& args) {
         } else if (path.empty()) {
             path = args[i];
         } else {
-            std::fputs(kHelp, stderr);
-            return 2;
+            return cli::UsageError(kHelp, "");
         }
     }
     if (path.empty()) {
-        std::fputs(kHelp, stderr);
-        return 2;
+        return cli::UsageError(kHelp, "");
     }
     const proj::FileContent file = proj::ReadWholeFile(path);
     if (file.status != proj::ReadStatus::Ok) {
@@ -219,13 +217,11 @@ int Build(const std::vector<std::string>& args) {
             steps.push_back(i);
             i += arity;
         } else {
-            std::fprintf(stderr, "writer-cli: unexpected argument '%s'\n\n%s", a.c_str(), kHelp);
-            return 2;
+            return cli::UsageError(kHelp, "unexpected argument '" + a + "'");
         }
     }
     if (!part || output.empty()) {
-        std::fputs(kHelp, stderr);
-        return 2;
+        return cli::UsageError(kHelp, "");
     }
     for (const std::size_t at : steps) {
         const std::string why = cli::StepValueProblem(args[at], args[at + 1]);
@@ -234,13 +230,7 @@ int Build(const std::vector<std::string>& args) {
     cli::Session session;
     session.dialogs.output = output;
     if (session.SelectPart(*part) != 0) return 1;
-    for (const std::size_t at : steps) {
-        if (args[at] == "--serial-address") {
-            const std::string why = cli::StartAddressProblem(session.bench, args[at + 1]);
-            if (!why.empty()) return cli::UsageError(kHelp, why);
-        }
-        if (cli::ApplyStep(session, args, at) != 0) return 1;
-    }
+    if (const int status = cli::ApplySteps(session, args, steps, kHelp); status != 0) return status;
     cli::CorrectStartAddress(session.bench);
     return proj::SaveProjectButton(session.bench, session.dialogs, proj::CurrentSaveEntropy()) ? 0
                                                                                                : 1;
@@ -253,8 +243,7 @@ int Run(const std::vector<std::string>& args) {
     }
     if (!args.empty() && args[0] == "show") return Show(args);
     if (!args.empty() && args[0] == "build") return Build(args);
-    std::fputs(kHelp, stderr);
-    return 2;
+    return cli::UsageError(kHelp, "");
 }
 
 const cli::Register kRegister{{"project", "show a QRX project's record, or build a project", Run}};

@@ -5,6 +5,7 @@
 #include "catalogue/lookup.h"
 #include "catalogue/resources.h"
 #include "cli/command.h"
+#include "cli/session.h"
 
 namespace {
 
@@ -36,8 +37,7 @@ int Run(const std::vector<std::string>& args) {
         std::fwrite(bytes->data(), 1, bytes->size(), stdout);
         return 0;
     }
-    std::fputs(kHelp, stderr);
-    return 2;
+    return cli::UsageError(kHelp, "");
 }
 
 const cli::Register kRegister{{"resource", "list the carried resources, or dump one", Run}};

@@ -1,21 +1,21 @@
-// writer-cli upgrade [--part INDEX] [--force]
+// writer-cli upgrade [--part INDEX] [--writer NAME] [--force]
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/command.h"
-#include "cli/console_host.h"
-#include "cli/session.h"
-#include "cli/upgrade_path.h"
-#include "writer/writer.h"
+#include "cli/exit_status.h"
+#include "cli/writer_runner.h"
 
 namespace {
 
 constexpr const char* kHelp =
-    "usage: writer-cli upgrade [--part INDEX] [--force]\n\n"
-    "Brings the writer TUNNIX_DEVICE names to the firmware carried for a part: each image the\n"
-    "writer does not run is upgraded, as before an operation in the window, without asking.\n"
+    "usage: writer-cli upgrade [--part INDEX] [--writer NAME] [--force]\n\n"
+    "Brings the writer to the firmware carried for a part: each image the writer does not run\n"
+    "is upgraded, as before an operation in the window, without asking.\n"
+    "--writer NAME chooses the writer as TUNNIX_DEVICE does (vwriter:PATH, hid, ...); without\n"
+    "  it, the one TUNNIX_DEVICE names.\n"
     "--part selects the part by index; without it, the part the window would open on for the\n"
     "  attached writer's family (family 0 when the writer gives none).\n"
     "--force upgrades the part's loader image through dfu whatever the writer reports; it is\n"
@@ -24,47 +24,36 @@ constexpr const char* kHelp =
     "Exit status: 0 the writer runs the part's firmware, 1 it does not (or no writer answered),\n"
     "2 bad arguments.\n";
 
-int Usage(const std::string& why) {
-    return cli::UsageError(kHelp, why);
-}
-
 int Run(const std::vector<std::string>& args) {
     if (cli::WantsHelp(args)) {
         std::fputs(kHelp, stdout);
         return 0;
     }
-    std::optional<std::uint32_t> part;
+    cli::WriterOptions options(kHelp, cli::kPartOption);
+    options.answer = cli::UpgradeAnswer::Yes;
     bool force = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--part" && i + 1 < args.size()) {
-            part = cli::ParseNumberArg(args[++i]);
-            if (!part) return Usage("bad part index '" + args[i] + "'");
-        } else if (args[i] == "--force") {
-            force = true;
-        } else {
-            return Usage("unexpected argument '" + args[i] + "'");
-        }
+        const auto taken = options.Take(args, i);
+        if (taken == cli::WriterOptions::Taken::kBad) return options.Usage(options.why);
+        if (taken == cli::WriterOptions::Taken::kYes) continue;
+        if (args[i] != "--force") return options.Usage("unexpected argument '" + args[i] + "'");
+        force = true;
     }
+    if (const std::string why = options.Problem(args); !why.empty()) return options.Usage(why);
 
-    cli::Session session;
-    cli::ConsoleHost host;
-    cli::ConsoleQuestions questions(cli::UpgradeAnswer::Yes);
-    writer::WriterLink link(host);
-    if (!link.Load(questions)) return 1;
-    writer::Writer writer(session.bench, link, host, session.log, questions);
-    if (part) {
-        if (session.SelectPart(*part) != 0) return 1;
+    cli::WriterRunner run(options);
+    if (const int status = run.Load(); status != cli::kExitPassed) return status;
+    if (options.part) {
+        if (run.session.SelectPart(*options.part) != 0) return cli::kExitFailed;
     } else {
-        const auto family = writer.ProbeFamily();
-        if (!family && !force) {
-            std::fprintf(stderr, "writer-cli: %s\n", cli::NoWriterReason(std::nullopt).c_str());
-            return 1;
-        }
+        const auto family = run.writer.ProbeFamily();
+        if (!family && !force)
+            return cli::WriterRunner::NotOpened(cli::NoWriterReason(std::nullopt));
         // A writer that gives no family (one in its loader) is forced to family 0's image, as
         // the window's forced upgrade at opening does.
-        session.bench.RestorePart(-1, family.value_or(0));
+        run.session.bench.RestorePart(-1, family.value_or(0));
     }
-    return cli::UpgradeWriter(writer, force);
+    return cli::UpgradeWriter(run.upgrade, force);
 }
 
 const cli::Register kRegister{{"upgrade", "bring the writer to a part's firmware", Run}};

@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "cli/gang_channel.h"
-#include "workbench/file_actions.h"
 
 namespace cli {
 
@@ -40,6 +39,7 @@ void ConsoleHost::SetProgressPosition(std::uint32_t position) {
 }
 
 void ConsoleHost::ShowProgressBar(bool shown) {
+    if (shown) opened = true;
     if (!shown) Erase();
 }
 
@@ -77,22 +77,6 @@ std::optional<UpgradeAnswer> ParseUpgradeAnswer(const std::string& text) {
     if (text == "yes") return UpgradeAnswer::Yes;
     if (text == "no") return UpgradeAnswer::No;
     return std::nullopt;
-}
-
-int OpenPartAndProject(Session& session, writer::Writer& writer, std::optional<std::uint32_t> part,
-                       const std::string& project) {
-    if (part) {
-        if (session.SelectPart(*part) != 0) return 1;
-    } else {
-        // As the window opens with an empty profile: the attached writer's family decides.
-        session.bench.RestorePart(-1, writer.ProbeFamily().value_or(0));
-    }
-    if (project.empty()) return 0;
-    session.dialogs.open = project;
-    return proj::LoadFileAtStartup(session.bench, project, session.dialogs, session.questions)
-                   .passed()
-               ? 0
-               : 1;
 }
 
 bool ConsoleQuestions::AskOkCancel(std::string_view caption, std::string_view text) {

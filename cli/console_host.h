@@ -21,6 +21,9 @@ class ConsoleHost : public writer::Host {
     void PumpMessages() override {}
     void Wait(std::uint32_t ms) override;
 
+    // Whether an operation got as far as opening the writer (its progress bar was shown).
+    bool opened = false;
+
     // Keeps the bar off the log's lines: it is erased before the log writes anything, and,
     // when the log is on the same terminal, drawn after the log's unfinished line ("Program
     // => ") instead of over it. Undone when the host goes.
@@ -42,12 +45,6 @@ class ConsoleHost : public writer::Host {
 enum class UpgradeAnswer { Ask, Yes, No };
 // "ask", "yes" or "no"; none for anything else.
 std::optional<UpgradeAnswer> ParseUpgradeAnswer(const std::string& text);
-
-// The part the subcommand works on: `part` when given, else the one the window would open on for
-// the attached writer's family; then the project file, loaded as Load File does. 0 when done,
-// 1 when a message said why not.
-int OpenPartAndProject(Session& session, writer::Writer& writer, std::optional<std::uint32_t> part,
-                       const std::string& project);
 
 // Message boxes on standard error; the firmware question answered as `answer` says (Ask: on the
 // terminal when there is one, else refused). Yes/No questions are answered Yes.

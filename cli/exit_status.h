@@ -15,8 +15,10 @@ inline constexpr int kExitUsage = 2;
 
 // 0 only for a pass.
 int ExitStatus(const core::Outcome& outcome);
-// A writer operation: 0 only when it ran and every step it ran passed. A step skipped for an
-// empty buffer counts as failed here: what was asked for was not done.
+// How a writer operation ended as a whole: the first of it and its steps that did not pass. A
+// step skipped for an empty buffer counts here: what was asked for was not done.
+core::Outcome Overall(const core::Outcome& operation, std::span<const writer::StepRecord> steps);
+// A writer operation: 0 only when it ran and every step it ran passed.
 int ExitStatus(const core::Outcome& operation, std::span<const writer::StepRecord> steps);
 
 }  // namespace cli

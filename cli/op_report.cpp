@@ -41,7 +41,9 @@ std::string OperationJson(const OperationReport& r) {
     for (std::size_t i = 0; i < r.logLines.size(); ++i) {
         out += (i ? "," : "") + JsonString(r.logLines[i]);
     }
-    out += "],\"exit_status\":" + std::to_string(r.exitStatus) + "}";
+    out += "]";
+    if (r.serial) out += ",\"serial\":" + std::to_string(*r.serial);
+    out += ",\"exit_status\":" + std::to_string(r.exitStatus) + "}";
     return out;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,11 +23,12 @@ struct OperationReport {
     std::span<const writer::StepRecord> steps;
     std::span<const std::uint8_t> optionBytes;
     std::span<const std::string> logLines;
+    std::optional<std::uint32_t> serial;  // the number the chip was given
     int exitStatus = 0;
 };
 // One JSON object on one line: operation, whether the writer was opened (and why not, when
-// known), each step with its result and seconds, the option bytes read, the log's lines and
-// the exit status.
+// known), each step with its result and seconds, the option bytes read, the log's lines, the
+// serial number (when one was given) and the exit status.
 std::string OperationJson(const OperationReport& report);
 
 }  // namespace cli

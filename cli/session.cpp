@@ -1,6 +1,5 @@
 #include "cli/session.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -120,115 +119,6 @@ int Session::SelectPart(std::uint32_t partIndex) {
     }
     if (!bench.SelectPartByIndex(static_cast<int>(partIndex)))
         return Fail("part is not listed", std::to_string(partIndex));
-    return 0;
-}
-
-int StepArity(const std::string& a) {
-    if (a == "--load-at") return 2;
-    static const char* const kOneValue[] = {"--load",           "--isp",
-                                            "--isp-space",      "--iap-space",
-                                            "--option",         "--osc",
-                                            "--auto",           "--max-counter",
-                                            "--serial-enable",  "--auto-increment",
-                                            "--serial-address", "--serial-string",
-                                            "--serial-number",  "--custom-id",
-                                            "--string-id"};
-    for (const char* name : kOneValue) {
-        if (a == name) return 1;
-    }
-    return 0;
-}
-
-int ApplyStep(Session& s, const std::vector<std::string>& args, std::size_t at) {
-    model::Workbench& bench = s.bench;
-    const std::string& step = args[at];
-    const std::string& value = args[at + 1];
-    if (step == "--load" || step == "--load-at") {
-        std::string path = value;
-        s.dialogs.placeAddress = 0;
-        if (step == "--load-at") {
-            const auto address = ParseHexArg(value);
-            if (!address) return Fail("bad address", value);
-            s.dialogs.placeAddress = *address;
-            path = args[at + 2];
-        }
-        return proj::LoadFileAtStartup(bench, path, s.dialogs, s.questions).passed() ? 0 : 1;
-    }
-    if (step == "--isp") {
-        s.dialogs.isp = value == "builtin" ? proj::IspChoice{proj::ISP_SRC_BUILTIN, {}}
-                                           : proj::IspChoice{proj::ISP_SRC_USER, value};
-        return proj::InsertIspButton(bench, s.dialogs).passed() ? 0 : 1;
-    }
-    if (step == "--isp-space" || step == "--iap-space") {
-        model::ListModel& list = step == "--isp-space" ? bench.panel.isp : bench.panel.iap;
-        const auto pos = ParseNumberArg(value);
-        if (!list.enabled || !pos || *pos >= static_cast<std::uint32_t>(list.Count()))
-            return Fail("no such list position", step + " " + value);
-        if (step == "--isp-space") {
-            bench.OnIspChanged(static_cast<int>(*pos));
-        } else {
-            bench.OnIapChanged(static_cast<int>(*pos));
-        }
-        return 0;
-    }
-    if (step == "--option") {
-        const auto eq = value.find('=');
-        const std::string name = value.substr(0, eq);
-        const std::string state = eq == std::string::npos ? "" : value.substr(eq + 1);
-        if (state != "on" && state != "off") return Fail("expected NAME=on|off", value);
-        model::CheckModel* box = nullptr;
-        for (auto& set : bench.panel.setBoxes) {
-            if (set.enabled && set.text == name) box = &set;
-        }
-        if (!box) return Fail("the part has no option", name);
-        bench.OnOptionBoxClicked(box->id, state == "on");
-        return 0;
-    }
-    if (step == "--osc") {
-        const auto osc = ParseNumberArg(value);
-        const int pos = osc ? bench.panel.osc.SelectByValue(*osc) : -1;
-        if (!bench.panel.osc.enabled || pos < 0) return Fail("no such OSC List value", value);
-        bench.OnOscChanged(pos);
-        return 0;
-    }
-    if (step == "--custom-id") {
-        const auto id = ParseHexArg(value);
-        if (!id || *id > 0xFF) return Fail("bad custom id", value);
-        s.dialogs.customId = static_cast<std::uint8_t>(*id);
-        return 0;
-    }
-    if (step == "--string-id") {
-        s.dialogs.stringId = value;
-        return 0;
-    }
-    if (step == "--serial-string") {
-        // Never cut: a character cut in half would be stored.
-        if (value.size() > bench.info.serialString.size())
-            return Fail("longer than 12 bytes", step + " " + value);
-        bench.info.serialString.fill(' ');
-        std::copy(value.begin(), value.end(), bench.info.serialString.begin());
-        return 0;
-    }
-    const bool hex = step == "--serial-address" || step == "--serial-number";
-    const auto number = hex ? ParseHexArg(value) : ParseNumberArg(value);
-    if (!number) return Fail("bad number", step + " " + value);
-    const std::uint32_t n = *number;
-    auto& info = bench.info;
-    if (step == "--auto" && n <= 0xFF) {
-        info.autoSteps = static_cast<std::uint8_t>(n);
-    } else if (step == "--max-counter" && n <= 0xFFFF) {
-        info.maxCounter = static_cast<std::uint16_t>(n);
-    } else if (step == "--serial-enable" && n <= 1) {
-        info.serialEnabled = static_cast<std::uint8_t>(n);
-    } else if (step == "--auto-increment" && n <= 1) {
-        info.autoIncrement = static_cast<std::uint8_t>(n);
-    } else if (step == "--serial-address") {
-        info.serialAddress = n;
-    } else if (step == "--serial-number") {
-        info.serialNumber = n;
-    } else {
-        return Fail("value out of range", step + " " + value);
-    }
     return 0;
 }
 

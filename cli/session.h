@@ -1,6 +1,6 @@
 // What the subcommands that act like the window share: the log on standard output, message boxes
 // on standard error, the file dialogs answered from the command line, a workbench over a plain
-// vector, and the build steps (--load, --isp, --option, ...) applied in the order given.
+// vector, argument numbers and the usage error.
 #pragma once
 
 #include <cstdint>
@@ -94,10 +94,5 @@ struct Session {
     // Selects the part with its series, as the lists would. 1 with a message when there is none.
     int SelectPart(std::uint32_t partIndex);
 };
-
-// The build steps. `StepArity` is the number of values a step takes (0: not a step).
-int StepArity(const std::string& arg);
-// Applies the step at args[at]; 0 when it passed, 1 when it failed (its lines were printed).
-int ApplyStep(Session& session, const std::vector<std::string>& args, std::size_t at);
 
 }  // namespace cli

@@ -89,8 +89,8 @@ std::string NoWriterReason(std::optional<int> partIndex) {
            " --force' brings it back";
 }
 
-int UpgradeWriter(writer::Writer& writer, bool force) {
-    UpgradePath path(writer);
+int UpgradeWriter(UpgradePath& path, bool force) {
+    writer::Writer& writer = path.writer();
     const int part = writer.bench().currentPart;
     bool ok = false;
     if (!force) {

@@ -30,6 +30,7 @@ class UpgradePath {
     UpgradePath& operator=(const UpgradePath&) = delete;
 
     writer::DfuUpgrade& dfu() { return dfu_; }
+    writer::Writer& writer() { return writer_; }
 
   private:
     writer::Writer& writer_;
@@ -45,9 +46,9 @@ bool WriterFirmwareCurrent(writer::Writer& writer);
 // in its loader, which the forced upgrade (for `partIndex` when known) brings back.
 std::string NoWriterReason(std::optional<int> partIndex);
 
-// Brings the writer to the selected part's firmware: the firmware check with every question
-// answered yes, or with `force` the part's DFU image whatever the writer reports. 0 when the
-// writer ends on current firmware, else 1 with the reason on standard error.
-int UpgradeWriter(writer::Writer& writer, bool force);
+// Brings the path's writer to the selected part's firmware: the firmware check with every
+// question answered yes, or with `force` the part's DFU image whatever the writer reports. 0
+// when the writer ends on current firmware, else 1 with the reason on standard error.
+int UpgradeWriter(UpgradePath& path, bool force);
 
 }  // namespace cli

@@ -95,6 +95,48 @@ out=$("$bin/writer-cli" op --part 1 --json read-option) || fail "read-option --j
 [[ "$out" == '{"operation":"read-option","opened":true,"steps":[{"step":"check-id","result":"passed"'*'{"step":"read-option","result":"passed"'*'"option_bytes":[190,255],"log":["----Begin----",'*'"exit_status":0}' ]] ||
   fail "json: $out"
 
+# Serial numbers from the record: the field at its address in the standard layout, the next
+# number on the next chip, a failed chip's number kept as failed, every op in the record.
+sql() { python3 -c 'import sqlite3, sys; c = sqlite3.connect(sys.argv[1]); c.execute(sys.argv[2]); c.commit()' \
+        "$XDG_DATA_HOME/cv51-writer/production.db" "$1"; }
+serial() { "$bin/writer-cli" op --part 1 --load "$work/code.bin" --serial F00 --serial-string LINE "$@"; }
+field() { "$bin/writer-cli" op --part 1 dump "$work/chip.bin" >/dev/null && od -An -tx1 -j 3840 -N 16 "$work/chip.bin" | tr -d ' \n'; }
+out=$(serial --serial-start 7 auto 0x0D) || fail "serial program"
+[ "$(tail -n1 <<<"$out")" = "Serial number: 7" ] || fail "serial line: $out"
+[ "$(field)" = 4c494e45202020202020202000000007 ] || fail "field 7: $(field)"
+out=$(serial --json auto 0x0D) || fail "second serial"
+[[ "$out" == *'"serial":8,"exit_status":0}' ]] || fail "second number: $out"
+[ "$(field)" = 4c494e45202020202020202000000008 ] || fail "field 8: $(field)"
+ctl fault status0:2/0
+status=0; serial auto 0x0D >/dev/null 2>&1 || status=$?
+ctl clear-faults
+[ "$status" = 1 ] || fail "failed serial chip exit $status"
+[ "$(serial auto 0x0D | tail -n1)" = "Serial number: 10" ] || fail "number after a failed chip"
+list=$("$bin/writer-cli" record list)
+grep -q "  9 (LINE)  failed  " <<<"$list" && grep -q "  10 (LINE)  passed  .*Check ID passed .*, Program passed " <<<"$list" ||
+  fail "record: $list"
+
+# Refused before anything is sent: past the code space, over the image, an operation that does
+# not program, no record to keep numbers in. --record none keeps nothing.
+frames=$(grep -c '"kind":"frame"' "$work/trace")
+chips=$("$bin/writer-cli" record list | wc -l)
+for args in "--serial FF8 program" "--serial 10 program" "--serial F00 check-id" \
+            "--serial F00 --record none program" "--serial F00 --serial-format bare --serial-string X program"; do
+  status=0; "$bin/writer-cli" op --part 1 --load "$work/code.bin" $args >/dev/null 2>"$work/err" || status=$?
+  [ "$status" = 2 ] && grep -q "^usage: writer-cli op" "$work/err" || fail "'$args' exit $status"
+done
+[ "$(grep -c '"kind":"frame"' "$work/trace")" = "$frames" ] || fail "a refused serial sent frames"
+"$bin/writer-cli" op --part 1 --record none check-id >/dev/null || fail "--record none"
+[ "$("$bin/writer-cli" record list | wc -l)" = "$chips" ] || fail "--record none wrote a chip"
+
+# A record that refuses the chip: the command fails and says so; the chip stays programmed.
+sql "CREATE TRIGGER full BEFORE INSERT ON chips BEGIN SELECT RAISE(ABORT, 'disk full'); END"
+status=0; out=$(serial auto 0x0D 2>"$work/err") || status=$?
+[ "$status" = 1 ] && grep -q "the chip's record was not written to .*disk full" "$work/err" ||
+  fail "unwritten record: $status $(cat "$work/err")"
+sql "DROP TRIGGER full"
+[ "$(field)" = 4c494e4520202020202020200000000b ] || fail "chip after an unwritten record: $(field)"
+
 # Options go before the operation; a dump's file must be writable before the chip is read.
 status=0; "$bin/writer-cli" op --part 1 check-id --json >/dev/null 2>"$work/err" || status=$?
 [ "$status" = 2 ] && grep -q "options go before the operation: '--json'" "$work/err" || fail "late option"
@@ -117,10 +159,13 @@ ctl clear-faults
 # A TUNNIX_DEVICE that is none of its forms fails, naming them.
 status=0; TUNNIX_DEVICE=vwritr:x "$bin/writer-cli" op --part 1 check-id >/dev/null 2>"$work/err" || status=$?
 [ "$status" = 1 ] && grep -q "'vwritr:x' is not understood; use 'hid'" "$work/err" || fail "typo: $status"
+TUNNIX_DEVICE=vwritr:x "$bin/writer-cli" op --writer "vwriter:$work/s" --part 1 check-id >/dev/null ||
+  fail "--writer over TUNNIX_DEVICE"
 
 # Bad arguments: exit 2 with the usage text.
 for args in "--part 1" "--part 1 dump" "--part 1 auto 0x100" "--part x check-id" \
-            "--part 1 --upgrade maybe check-id" "--part 1 frobnicate"; do
+            "--part 1 --upgrade maybe check-id" "--part 1 frobnicate" "--part 1 --osc two check-id" \
+            "--part 1 --load-at 1G x.bin check-id" "--part 1 --record ftp://h/db check-id"; do
   status=0; "$bin/writer-cli" op $args >/dev/null 2>"$work/err" || status=$?
   [ "$status" = 2 ] || fail "'$args' exit $status"
   grep -q "^usage: writer-cli op" "$work/err" || fail "'$args' gave no usage"

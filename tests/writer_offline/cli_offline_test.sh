@@ -68,7 +68,7 @@ status=0; "$bin/writer-cli" offline download --part 51 --load "$work/code.bin" >
 frames=$(grep -c '"kind":"frame"' "$work/trace")
 for args in "--max-counter 65536" "--max-counter -1" "--serial-address 7FF1" \
             "--serial-string 0123456789ABC" "--serial-string 中文中文x" "--serial-enable 2" \
-            "--auto 0x100" "--serial-number 1x" "--osc two"; do
+            "--auto 0x100" "--serial-number 1x" "--osc two" "--max-counter 0x10"; do
   status=0; "$bin/writer-cli" offline download --part 51 --load "$work/code.bin" $args \
     >/dev/null 2>"$work/err" || status=$?
   [ "$status" = 2 ] || fail "'$args' exit $status"

@@ -78,6 +78,8 @@ bool UsesVirtualWriter() {
         case writer_ids::DeviceChoice::kVwriter:
             return true;
         case writer_ids::DeviceChoice::kHid:
+        case writer_ids::DeviceChoice::kHidPath:
+        case writer_ids::DeviceChoice::kHidSerial:
         case writer_ids::DeviceChoice::kNotUnderstood:
             return false;
         case writer_ids::DeviceChoice::kDetect:

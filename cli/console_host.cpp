@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "cli/gang_channel.h"
+
 namespace cli {
 
 namespace {
@@ -29,6 +31,7 @@ void ConsoleHost::ShareTerminalWith(StdoutLog& log) {
 }
 
 void ConsoleHost::SetProgressPosition(std::uint32_t position) {
+    TellGang("progress", position > 100 ? 100 : position);
     if (!terminal_) return;
     // Nothing is drawn until a transfer moves.
     if (position == 0 && !drawn_) return;

@@ -48,7 +48,7 @@ std::unique_ptr<tnx::Link> OpenLoader(int appearTimeoutMs) {
                                        kReplyTimeoutMs);
         } else if (choice.kind == tnx::TransportKind::kHid) {
             std::string problem;
-            link = tnx::OpenHidLink(vid, hidPid, problem);
+            link = tnx::OpenChosenHid(choice, vid, hidPid, problem);
         }
         if (link || std::chrono::steady_clock::now() >= deadline) return link;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -75,7 +75,7 @@ DFU_EXPORT int DFU_Reset_To_ISP(unsigned int vid, unsigned int pid) {
     if (choice.kind == tnx::TransportKind::kHid) {
         // A real writer restarts into its loader on feature report 2 "ISP".
         const std::uint8_t report[4] = {0x02, 'I', 'S', 'P'};
-        return tnx::HidSendFeature(v, p, report, sizeof report) ? 0 : 1;
+        return tnx::HidSendFeature(tnx::ChosenHidPath(choice, v, p), report, sizeof report) ? 0 : 1;
     }
     if (choice.kind != tnx::TransportKind::kSocket) return 1;
     auto link = tnx::OpenSocketLink(choice.socketPath, tnx::kChannelLoader, v, p, kReplyTimeoutMs);

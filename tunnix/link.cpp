@@ -294,14 +294,29 @@ std::unique_ptr<Link> OpenHidLinkAt(const std::string& path, std::string& proble
     return std::make_unique<HidLink>(dev);
 }
 
-bool HidSendFeature(std::uint16_t vid, std::uint16_t pid, const std::uint8_t* report,
-                    std::size_t length) {
-    if (!HidReady()) return false;
-    hid_device* dev = hid_open(vid, pid, nullptr);
+bool HidSendFeature(const std::string& path, const std::uint8_t* report, std::size_t length) {
+    if (!HidReady() || path.empty()) return false;
+    hid_device* dev = hid_open_path(path.c_str());
     if (!dev) return false;
     const bool ok = hid_send_feature_report(dev, report, length) >= 0;
     hid_close(dev);
     return ok;
+}
+
+std::string ChosenHidPath(const TransportChoice& choice, std::uint16_t vid, std::uint16_t pid) {
+    for (const HidWriter& w : ListHidWriters(vid, pid)) {
+        if (!choice.hidPath.empty() ? w.path == choice.hidPath
+                                    : choice.hidSerial.empty() || w.serial == choice.hidSerial)
+            return w.path;
+    }
+    return {};
+}
+
+std::unique_ptr<Link> OpenChosenHid(const TransportChoice& choice, std::uint16_t vid,
+                                    std::uint16_t pid, std::string& problem) {
+    problem.clear();
+    const std::string path = ChosenHidPath(choice, vid, pid);
+    return path.empty() ? nullptr : OpenHidLinkAt(path, problem);
 }
 
 TransportChoice ChooseTransport(std::uint16_t vid, std::uint16_t pid) {
@@ -314,6 +329,12 @@ TransportChoice ChooseTransport(std::uint16_t vid, std::uint16_t pid) {
             std::fprintf(stderr, "tunnix: %s\n", writer_ids::DeviceChoiceProblem().c_str());
     } else if (asked == writer_ids::DeviceChoice::kHid) {
         choice.kind = TransportKind::kHid;
+    } else if (asked == writer_ids::DeviceChoice::kHidPath) {
+        choice.kind = TransportKind::kHid;
+        choice.hidPath = writer_ids::ConfiguredHidTarget();
+    } else if (asked == writer_ids::DeviceChoice::kHidSerial) {
+        choice.kind = TransportKind::kHid;
+        choice.hidSerial = writer_ids::ConfiguredHidTarget();
     } else if (asked == writer_ids::DeviceChoice::kVwriter) {
         choice.kind = TransportKind::kSocket;
         choice.socketPath = writer_ids::ConfiguredVwriterSocket();

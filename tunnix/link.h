@@ -41,18 +41,26 @@ std::vector<HidWriter> ListHidWriters(std::uint16_t vid, std::uint16_t pid);
 std::unique_ptr<Link> OpenHidLink(std::uint16_t vid, std::uint16_t pid, std::string& problem);
 std::unique_ptr<Link> OpenHidLinkAt(const std::string& path, std::string& problem);
 bool HidDevicePresent(std::uint16_t vid, std::uint16_t pid);
-// Sends a feature report to a real writer (used to restart it into its loader).
-bool HidSendFeature(std::uint16_t vid, std::uint16_t pid, const std::uint8_t* report,
-                    std::size_t length);
+// Sends a feature report to the writer at `path` (used to restart it into its loader).
+bool HidSendFeature(const std::string& path, const std::uint8_t* report, std::size_t length);
 
 enum class TransportKind { kSocket, kHid, kNone };
 struct TransportChoice {
     TransportKind kind = TransportKind::kNone;
     std::string socketPath;
+    // For kHid, at most one: the device node, or the USB serial string, the writer must have.
+    std::string hidPath;
+    std::string hidSerial;
 };
-// TUNNIX_DEVICE: "hid", "vwriter:PATH"; unset: a real writer when attached, else the
-// virtual writer's default socket when it exists.
+// TUNNIX_DEVICE: "hid", "hid:PATH", "hid:serial=S", "vwriter:PATH"; unset: a real writer when
+// attached, else the virtual writer's default socket when it exists.
 TransportChoice ChooseTransport(std::uint16_t vid, std::uint16_t pid);
+// The device node of the HID writer with the ids that `choice` names: the path it gives when
+// such a device is there, the one with its serial string, or the first. Empty when none is.
+std::string ChosenHidPath(const TransportChoice& choice, std::uint16_t vid, std::uint16_t pid);
+// Opens that writer; `problem` as OpenHidLinkAt gives it (empty when none is attached).
+std::unique_ptr<Link> OpenChosenHid(const TransportChoice& choice, std::uint16_t vid,
+                                    std::uint16_t pid, std::string& problem);
 
 // Explains a refused HID device on standard error once per process, naming the udev rule.
 void ReportHidPermission(const std::string& devicePath);

@@ -73,7 +73,7 @@ TNX_EXPORT int ConnectTNX(void* record, int /*mode*/) {
         link = tnx::OpenSocketLink(choice.socketPath, tnx::kChannelWriter, v, p, timeout);
     } else if (choice.kind == tnx::TransportKind::kHid) {
         std::string problem;
-        link = tnx::OpenHidLink(v, p, problem);
+        link = tnx::OpenChosenHid(choice, v, p, problem);
     }
     if (!link) return -1;
 
@@ -95,7 +95,8 @@ TNX_EXPORT int LoaderAnswersTNX(void* record) {
     // Over USB the loader enumerates under a product id of its own.
     const std::uint16_t hidPid = p == writer_ids::WRITER_PID ? writer_ids::WRITER_LOADER_PID : p;
     const tnx::TransportChoice choice = tnx::ChooseTransport(v, hidPid);
-    if (choice.kind == tnx::TransportKind::kHid) return tnx::HidDevicePresent(v, hidPid) ? 1 : 0;
+    if (choice.kind == tnx::TransportKind::kHid)
+        return tnx::ChosenHidPath(choice, v, hidPid).empty() ? 0 : 1;
     if (choice.kind != tnx::TransportKind::kSocket) return 0;
     return tnx::OpenSocketLink(choice.socketPath, tnx::kChannelLoader, v, p, 1000) ? 1 : 0;
 }

@@ -19,7 +19,7 @@ namespace {
 constexpr const char* kHelp =
     "usage: vwriter [--socket PATH] [--part INDEX] [--state FILE] [--trace FILE]\n"
     "               [--fault FAULT]... [--usb-timing] [--firmware current|old]\n"
-    "               [--strict | --lenient] [--reenumerate-ms N] [--usb-serial TEXT] [--uhid]\n"
+    "               [--strict | --lenient] [--reenumerate-ms N] [--serial TEXT] [--uhid]\n"
     "       vwriter --ids\n"
     "       vwriter ctl [--socket PATH] COMMAND [ARG]\n"
     "\n"
@@ -54,8 +54,9 @@ constexpr const char* kHelp =
     "                     (default: current, or what a --state file kept)\n"
     "  --reenumerate-ms N how long the device stays away when it restarts (default 300,\n"
     "                     at most 60000)\n"
-    "  --usb-serial TEXT  the USB serial string HID enumeration shows (default VW0001;\n"
-    "                     1 to 25 printable characters, no spaces)\n"
+    "  --serial TEXT      the USB serial string enumeration shows, the name writer-cli\n"
+    "                     knows this writer by (default VW0001; 1 to 25 printable\n"
+    "                     characters, no spaces); --usb-serial is the same option\n"
     "  --uhid             also appear as a kernel HID device through /dev/uhid, so the\n"
     "                     program reaches it through hidraw as it reaches a real writer\n"
     "                     (TUNNIX_DEVICE=hid); fails when /dev/uhid cannot be opened\n"
@@ -142,14 +143,13 @@ int main(int argc, char** argv) {
             }
         } else if (a == "--uhid") {
             options.uhidPath = "/dev/uhid";
-        } else if (a == "--usb-serial") {
+        } else if (a == "--serial" || a == "--usb-serial") {
             if (!TakeValue(args, i, options.usbSerial)) return 2;
             const bool printable = std::all_of(options.usbSerial.begin(), options.usbSerial.end(),
                                                [](char c) { return c > ' ' && c < 0x7F; });
             if (options.usbSerial.empty() || options.usbSerial.size() > 25 || !printable) {
-                std::fprintf(
-                    stderr,
-                    "vwriter: --usb-serial takes 1 to 25 printable characters, no spaces\n");
+                std::fprintf(stderr, "vwriter: %s takes 1 to 25 printable characters, no spaces\n",
+                             a.c_str());
                 return 2;
             }
         } else if (a == "--strict") {

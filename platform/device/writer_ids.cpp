@@ -18,6 +18,12 @@ std::string DefaultVwriterSocket() {
 
 namespace {
 constexpr std::string_view kVwriterPrefix = "vwriter:";
+constexpr std::string_view kHidSerialPrefix = "hid:serial=";
+constexpr std::string_view kHidPathPrefix = "hid:";
+
+bool HasValueAfter(std::string_view value, std::string_view prefix) {
+    return value.starts_with(prefix) && value.size() > prefix.size();
+}
 }  // namespace
 
 DeviceChoice ConfiguredDeviceChoice() {
@@ -25,16 +31,33 @@ DeviceChoice ConfiguredDeviceChoice() {
     if (!env || !*env) return DeviceChoice::kDetect;
     const std::string_view value(env);
     if (value == "hid") return DeviceChoice::kHid;
-    if (value.starts_with(kVwriterPrefix) && value.size() > kVwriterPrefix.size())
-        return DeviceChoice::kVwriter;
+    if (value.starts_with(kHidSerialPrefix)) {
+        return value.size() > kHidSerialPrefix.size() ? DeviceChoice::kHidSerial
+                                                      : DeviceChoice::kNotUnderstood;
+    }
+    if (HasValueAfter(value, kHidPathPrefix)) return DeviceChoice::kHidPath;
+    if (HasValueAfter(value, kVwriterPrefix)) return DeviceChoice::kVwriter;
     return DeviceChoice::kNotUnderstood;
+}
+
+std::string ConfiguredHidTarget() {
+    const char* env = std::getenv(kDeviceEnv);
+    switch (ConfiguredDeviceChoice()) {
+        case DeviceChoice::kHidSerial:
+            return std::string(env + kHidSerialPrefix.size());
+        case DeviceChoice::kHidPath:
+            return std::string(env + kHidPathPrefix.size());
+        default:
+            return {};
+    }
 }
 
 std::string DeviceChoiceProblem() {
     const char* env = std::getenv(kDeviceEnv);
     return std::string(kDeviceEnv) + "='" + (env ? env : "") +
-           "' is not understood; use 'hid' for a writer on USB, 'vwriter:PATH' for the virtual "
-           "writer on the socket PATH, or leave it unset to use whichever is there";
+           "' is not understood; use 'hid' for a writer on USB ('hid:PATH' for the one at a device "
+           "node, 'hid:serial=S' for the one with a USB serial string), 'vwriter:PATH' for the "
+           "virtual writer on the socket PATH, or leave it unset to use whichever is there";
 }
 
 std::string ConfiguredVwriterSocket() {

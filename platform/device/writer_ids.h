@@ -21,13 +21,17 @@ inline std::string GoEventName() {
     return std::string("K7v190  ") + kWriterInterfaceGuid;
 }
 
-// Environment variable choosing the transport: "hid", or "vwriter:PATH".
+// Environment variable choosing the transport: "hid" (the first writer on USB), "hid:PATH"
+// (the one at that device node), "hid:serial=S" (the one with that USB serial string), or
+// "vwriter:PATH".
 inline constexpr const char* kDeviceEnv = "TUNNIX_DEVICE";
 
 // What TUNNIX_DEVICE asks for; kNotUnderstood for a value that is none of its forms (a typo),
 // which must not quietly fall back to detection.
-enum class DeviceChoice { kDetect, kHid, kVwriter, kNotUnderstood };
+enum class DeviceChoice { kDetect, kHid, kHidPath, kHidSerial, kVwriter, kNotUnderstood };
 DeviceChoice ConfiguredDeviceChoice();
+// For kHidPath the device node, for kHidSerial the USB serial string; empty otherwise.
+std::string ConfiguredHidTarget();
 // For kNotUnderstood: what was given and the forms that are accepted.
 std::string DeviceChoiceProblem();
 

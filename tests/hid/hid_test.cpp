@@ -141,6 +141,33 @@ TEST(HidWriters, TwoWithTheSameIdsAreToldApartByPathAndSerial) {
     EXPECT_EQ(b.TraceLines("frame").size(), 1u);
 }
 
+// TUNNIX_DEVICE names one of two writers with the same ids by its node or serial string: part 7's
+// Check ID passes only on B. A name that matches nothing connects to nothing, never to another.
+TEST(HidWriters, TunnixDeviceChoosesOneByItsNodeOrItsSerialString) {
+    vwt::VWriter a({"--serial", "LINE-A"});
+    vwt::VWriter b({"--usb-serial", "LINE-B", "--part", "7"});
+    ::setenv("HIDAPI_DOUBLE_DEVICES", (a.Socket() + ":" + b.Socket()).c_str(), 1);
+    struct Row {
+        std::string device;
+        int checkId;  // the status of part 7's Check ID; -1: no connection
+    };
+    const Row rows[] = {{"hid:serial=LINE-B", 1},
+                        {"hid:" + b.Socket(), 1},
+                        {"hid:serial=LINE-A", 0},
+                        {"hid:" + a.Socket(), 0},
+                        {"hid", 0},
+                        {"hid:serial=LINE", -1},
+                        {"hid:/dev/none", -1},
+                        {"hid:serial=", -1}};
+    for (const Row& row : rows) {
+        ::setenv(writer_ids::kDeviceEnv, row.device.c_str(), 1);
+        vwt::Link link;
+        ASSERT_EQ(link.connected(), row.checkId >= 0) << row.device;
+        if (row.checkId < 0) continue;
+        EXPECT_EQ(link.Command(0, 1, 0x5164), row.checkId) << row.device;
+    }
+}
+
 TEST(HidLink, AReadThatNeverComesEndsAtItsTimeOutAndClearDropsWhatWaits) {
     vwt::VWriter device({"--fault", "noreply:0/1"});
     vwt::Link link(writer_ids::WRITER_VID, writer_ids::WRITER_PID, 400, 400);

@@ -35,8 +35,8 @@ constexpr const char* kHelp =
     "  With --json the fields come as one JSON object on standard output (keys are the labels\n"
     "  and \"options\") and the message log goes to standard error. Bytes that are not UTF-8\n"
     "  text, and control characters, show as \\xHH, and a backslash as \\\\.\n"
-    "--writer NAME chooses the writer as TUNNIX_DEVICE does; without it, the one TUNNIX_DEVICE\n"
-    "  names.\n"
+    "--writer NAME chooses the writer: a device node, USB serial string or socket as 'writer-cli\n"
+    "  writers' lists them, or a TUNNIX_DEVICE value; without it, the one TUNNIX_DEVICE names.\n"
     "Standard output carries the message log, one line per log line.\n"
     "Exit status: 0 passed, 1 a command failed or no writer answered, 2 bad arguments.\n";
 

@@ -37,8 +37,8 @@ constexpr const char* kHelpHead =
     "  steps); neither: the part the window would open on for the attached writer's family.\n"
     "  The other build steps of 'writer-cli project build' (--option, --osc, ...) apply too,\n"
     "  in the order given; a value that is not one is refused with status 2.\n"
-    "--writer NAME chooses the writer as TUNNIX_DEVICE does (vwriter:PATH, hid, ...); without\n"
-    "  it, the one TUNNIX_DEVICE names.\n"
+    "--writer NAME chooses the writer: a device node, USB serial string or socket as 'writer-cli\n"
+    "  writers' lists them, or a TUNNIX_DEVICE value; without it, the one TUNNIX_DEVICE names.\n"
     "--upgrade answers the writer firmware question: ask (on the terminal; refused without one,\n"
     "  the default), yes, no.\n"
     "--deadline ends an operation that runs longer than SECONDS, as a failure with its own\n"
@@ -219,6 +219,7 @@ int Run(const std::vector<std::string>& given) {
 
     production::ChipRecord chip = production::NewChip();
     cli::SetWriter(chip, cli::ChosenWriterName());
+    if (!run.writerSerial.empty()) chip.writerSerial = run.writerSerial;
     if (!options.project.empty())
         chip.projectFile = std::filesystem::absolute(options.project).string();
     if (request.serial) {

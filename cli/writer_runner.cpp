@@ -5,6 +5,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/step_values.h"
+#include "production/writers.h"
 #include "workbench/file_actions.h"
 
 namespace cli {
@@ -58,9 +59,18 @@ std::string WriterOptions::Problem(const std::vector<std::string>& args) const {
     return {};
 }
 
-// Until writers can be looked up by name, a name is what TUNNIX_DEVICE would say.
-void ChooseWriter(const std::string& name) {
-    ::setenv(kDeviceVariable, name.c_str(), 1);
+std::string ChooseWriter(const std::string& name, std::string* serial) {
+    const bool deviceValue =
+        name == "hid" || name.starts_with("hid:") || name.starts_with("vwriter:");
+    std::string selection = name;
+    if (!deviceValue) {
+        const production::WriterChoice choice = production::ResolveWriter(name);
+        if (choice.selection.empty()) return choice.problem;
+        selection = choice.selection;
+        if (serial) *serial = choice.serial;
+    }
+    ::setenv(kDeviceVariable, selection.c_str(), 1);
+    return {};
 }
 
 std::string ChosenWriterName() {
@@ -76,10 +86,16 @@ WriterRunner::WriterRunner(const WriterOptions& opts, core::MessageSink* log)
       upgrade(writer) {
     if (log) session.bench.Attach(&session.buffer, log);
     host.ShareTerminalWith(session.log);
-    if (opts.writer) ChooseWriter(*opts.writer);
 }
 
 int WriterRunner::Load() {
+    if (options.writer) {
+        const std::string problem = ChooseWriter(*options.writer, &writerSerial);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "writer-cli: %s", problem.c_str());
+            return kExitFailed;
+        }
+    }
     return link.Load(questions) ? kExitPassed : kExitFailed;
 }
 
@@ -94,7 +110,7 @@ int WriterRunner::Prepare(const std::vector<std::string>& args) {
     if (!options.project.empty()) {
         session.dialogs.open = options.project;
         if (!model::LoadFileAtStartup(session.bench, options.project, session.dialogs,
-                                     session.questions)
+                                      session.questions)
                  .passed()) {
             return kExitFailed;
         }

@@ -47,8 +47,11 @@ struct WriterOptions {
     int Usage(const std::string& reason) const { return UsageError(help, reason); }
 };
 
-// Makes NAME the writer the link opens.
-void ChooseWriter(const std::string& name);
+// Makes NAME the writer the link opens: a TUNNIX_DEVICE value, or what `writer-cli writers`
+// lists (a device node, a USB serial string, a virtual writer's socket). Empty when chosen,
+// else why not (the name matches none or several, with what is attached). `serial` takes the
+// chosen writer's USB serial string where it is known.
+std::string ChooseWriter(const std::string& name, std::string* serial = nullptr);
 // The name of the writer the link opens, as far as the command line and environment say.
 std::string ChosenWriterName();
 
@@ -76,7 +79,8 @@ class WriterRunner {
     ConsoleQuestions questions;
     writer::WriterLink link;
     writer::Writer writer;
-    UpgradePath upgrade;  // the firmware check may upgrade through dfu
+    UpgradePath upgrade;       // the firmware check may upgrade through dfu
+    std::string writerSerial;  // the --writer's USB serial string, once Load has chosen it
 };
 
 }  // namespace cli

@@ -161,6 +161,12 @@ status=0; TUNNIX_DEVICE=vwritr:x "$bin/writer-cli" op --part 1 check-id >/dev/nu
 [ "$status" = 1 ] && grep -q "'vwritr:x' is not understood; use 'hid'" "$work/err" || fail "typo: $status"
 TUNNIX_DEVICE=vwritr:x "$bin/writer-cli" op --writer "vwriter:$work/s" --part 1 check-id >/dev/null ||
   fail "--writer over TUNNIX_DEVICE"
+# A writer by its socket, as 'writer-cli writers' names it; a name no writer has fails, listing them.
+TUNNIX_DEVICE=vwritr:x "$bin/writer-cli" op --writer "$work/s" --part 1 check-id >/dev/null ||
+  fail "--writer by socket"
+status=0; "$bin/writer-cli" op --writer NOSUCH --part 1 check-id >/dev/null 2>"$work/err" || status=$?
+[ "$status" = 1 ] && grep -q "^writer-cli: 'NOSUCH' names no attached writer" "$work/err" ||
+  fail "--writer NOSUCH: $status $(cat "$work/err")"
 
 # Bad arguments: exit 2 with the usage text.
 for args in "--part 1" "--part 1 dump" "--part 1 auto 0x100" "--part x check-id" \

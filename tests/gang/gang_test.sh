@@ -45,24 +45,13 @@ status=0; "$bin/writer-cli" gang --writers LINE-1,LINE-9 --part 45 check-id >"$w
 
 # On a terminal: a live line a writer (name, step, percent) while they work, then every log
 # line after its writer's name and the summary.
-python3 - "$bin/writer-cli" gang --part 45 --load "$work/16k.bin" auto 0x0C >"$work/pty" <<'PY' || fail "pty run: $(cat "$work/pty")"
-import os, pty, re, sys
-pid, fd = pty.fork()
-if pid == 0:
-    os.execv(sys.argv[1], sys.argv[1:])
-raw = b""
-while True:
-    try:
-        chunk = os.read(fd, 65536)
-    except OSError:
-        break
-    if not chunk:
-        break
-    raw += chunk
-_, status = os.waitpid(pid, 0)
-text = raw.decode()
-print(text)
-assert os.waitstatus_to_exitcode(status) == 0, status
+status=0
+python3 "$(dirname "$0")/../support/on_pty.py" "$bin/writer-cli" gang --part 45 \
+  --load "$work/16k.bin" auto 0x0C >"$work/pty" || status=$?
+[ "$status" = 0 ] || fail "pty run: exit $status $(cat "$work/pty")"
+python3 - "$work/pty" <<'PY' || fail "pty run: $(cat "$work/pty")"
+import re, sys
+text = open(sys.argv[1], encoding="utf-8").read()
 for i in range(1, 9):
     assert re.search(r"LINE-%d +(Program|Verify) +\d+%%" % i, text), "no live line for %d" % i
     assert re.search(r"LINE-%d: Verify => Pass !" % i, text), "no log line for %d" % i

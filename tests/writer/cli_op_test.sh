@@ -46,21 +46,11 @@ ctl clear-faults
 
 # On a terminal the bar goes to standard error while a transfer moves and is erased before each
 # log line: replayed as a screen shows it, every label is there and no bar is left.
-screen=$(python3 - "$bin/writer-cli" op --part 1 --load "$work/code.bin" program <<'EOF'
-import os, pty, sys
-pid, fd = pty.fork()
-if pid == 0:
-    os.execv(sys.argv[1], sys.argv[1:])
-raw = b""
-while True:
-    try:
-        chunk = os.read(fd, 4096)
-    except OSError:
-        break
-    if not chunk:
-        break
-    raw += chunk
-os.waitpid(pid, 0)
+python3 "$(dirname "$0")/../support/on_pty.py" "$bin/writer-cli" op --part 1 \
+  --load "$work/code.bin" program >"$work/pty" || fail "terminal: exit status $?"
+screen=$(python3 - "$work/pty" <<'EOF'
+import sys
+raw = open(sys.argv[1], "rb").read()
 print("bar drawn" if b"[#" in raw else "no bar")
 line, col = [], 0
 for ch in raw.decode():

@@ -231,11 +231,11 @@ int Run(const std::vector<std::string>& args) {
         std::fputs(kHelp, stdout);
         return 0;
     }
-    std::string spec = "all", logDir;
+    std::string writerList = "all", logDir;
     std::vector<std::string> opArgs;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if ((args[i] == "--writers" || args[i] == "--log-dir") && i + 1 < args.size()) {
-            (args[i] == "--writers" ? spec : logDir) = args[i + 1];
+            (args[i] == "--writers" ? writerList : logDir) = args[i + 1];
             ++i;
         } else if (args[i] == "--writer" || args[i] == "--writers" || args[i] == "--log-dir") {
             return Usage(args[i] == "--writer" ? "a gang takes --writers"
@@ -245,7 +245,8 @@ int Run(const std::vector<std::string>& args) {
         }
     }
     if (opArgs.empty()) return Usage("no operation");
-    const production::GangChoice choice = production::ChooseGang(spec, production::ListWriters());
+    const production::GangChoice choice =
+        production::ChooseGang(writerList, production::ListWriters());
     if (!choice.problem.empty()) {
         std::fprintf(stderr, "writer-cli: %s", choice.problem.c_str());
         return cli::kExitFailed;

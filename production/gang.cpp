@@ -8,11 +8,11 @@ namespace production {
 
 namespace {
 
-std::vector<std::string> SplitNames(std::string_view spec) {
+std::vector<std::string> SplitNames(std::string_view writerList) {
     std::vector<std::string> names;
-    for (std::size_t at = 0; at <= spec.size();) {
-        const std::size_t comma = std::min(spec.find(',', at), spec.size());
-        names.emplace_back(spec.substr(at, comma - at));
+    for (std::size_t at = 0; at <= writerList.size();) {
+        const std::size_t comma = std::min(writerList.find(',', at), writerList.size());
+        names.emplace_back(writerList.substr(at, comma - at));
         at = comma + 1;
     }
     return names;
@@ -40,10 +40,10 @@ std::string Quoted(const std::string& word) {
 
 }  // namespace
 
-GangChoice ChooseGang(std::string_view spec, const std::vector<AttachedWriter>& attached) {
+GangChoice ChooseGang(std::string_view writerList, const std::vector<AttachedWriter>& attached) {
     GangChoice choice;
     std::vector<std::string> names;
-    if (spec == "all") {
+    if (writerList == "all") {
         for (const AttachedWriter& w : attached) {
             if (w.inLoader) continue;
             const auto sameSerial =
@@ -53,7 +53,7 @@ GangChoice ChooseGang(std::string_view spec, const std::vector<AttachedWriter>& 
         }
         if (names.empty()) choice.problem = "no writer is attached\n";
     } else {
-        names = SplitNames(spec);
+        names = SplitNames(writerList);
     }
     for (const std::string& name : names) {
         WriterChoice one = ResolveWriter(name, attached);

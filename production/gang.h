@@ -25,7 +25,7 @@ struct GangChoice {
 
 // "all": every attached writer not in its loader, each named by its USB serial string when
 // no other writer has it, else by its path. Else names separated by commas.
-GangChoice ChooseGang(std::string_view spec, const std::vector<AttachedWriter>& attached);
+GangChoice ChooseGang(std::string_view writerList, const std::vector<AttachedWriter>& attached);
 
 // One writer's run as its process's output tells it.
 class GangProgress {

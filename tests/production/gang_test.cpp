@@ -56,10 +56,10 @@ TEST(GangChoice, AllNamesEveryWriterNotInItsLoaderAndNamesMustBeOneEach) {
                                                "VW0001"}));
     EXPECT_EQ(all.writers[1].selection, "hid:/dev/hidraw2");
 
-    for (const char* spec : {"S1,/dev/hidraw1", "S1,S9", "S1,", "S2"}) {
-        const GangChoice refused = ChooseGang(spec, kAttached);
-        EXPECT_TRUE(refused.writers.empty()) << spec;
-        EXPECT_NE(refused.problem, "") << spec;
+    for (const char* writerList : {"S1,/dev/hidraw1", "S1,S9", "S1,", "S2"}) {
+        const GangChoice refused = ChooseGang(writerList, kAttached);
+        EXPECT_TRUE(refused.writers.empty()) << writerList;
+        EXPECT_NE(refused.problem, "") << writerList;
     }
     EXPECT_EQ(ChooseGang("all", {}).problem, "no writer is attached\n");
 }

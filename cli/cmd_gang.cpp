@@ -55,6 +55,7 @@ struct Member {
     std::int64_t elapsedMs = 0;
     int exitStatus = 1;
     bool done = false;
+    bool logLost = false;  // a line of its log file could not be written
 };
 
 // The live lines on standard error: drawn below whatever was printed, erased before anything
@@ -146,8 +147,8 @@ bool Start(Member& m, const std::vector<std::string>& opArgs) {
 
 void Emit(Member& m, const std::string& line, std::FILE* terminalStream, LiveLines& live) {
     if (m.log) {
-        std::fprintf(m.log, "%s\n", line.c_str());
-        std::fflush(m.log);
+        if (std::fprintf(m.log, "%s\n", line.c_str()) < 0 || std::fflush(m.log) != 0)
+            m.logLost = true;
         return;
     }
     live.Erase();
@@ -193,7 +194,7 @@ void Finish(Member& m, LiveLines& live) {
     m.elapsedMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m.started).count();
     m.done = true;
-    if (m.log) std::fclose(m.log);
+    if (m.log && std::fclose(m.log) != 0) m.logLost = true;
     m.log = nullptr;
 }
 
@@ -284,8 +285,16 @@ int Run(const std::vector<std::string>& args) {
     std::fputs(production::GangSummary(outcomes).c_str(), stdout);
     const std::string rerun = production::RerunCommand(outcomes, opArgs);
     if (!rerun.empty()) std::printf("Run again on the failed writers: %s\n", rerun.c_str());
+    // A log file cut short is no record of a passed run: say which, and fail the command.
+    bool logLost = false;
+    for (const Member& m : members) {
+        if (!m.logLost) continue;
+        std::fprintf(stderr, "writer-cli: %s: its log file was not written whole\n",
+                     m.writer.name.c_str());
+        logLost = true;
+    }
     if (usage) return cli::kExitUsage;
-    return rerun.empty() ? cli::kExitPassed : cli::kExitFailed;
+    return rerun.empty() && !logLost ? cli::kExitPassed : cli::kExitFailed;
 }
 
 const cli::Register kRegister{{"gang", "run one operation on several writers at once", Run}};

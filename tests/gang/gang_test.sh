@@ -79,6 +79,12 @@ expected="Run again on the failed writers: writer-cli gang --writers LINE-3 --pa
   fail "log-dir: $(cat "$work/out")"
 grep -q "^Check ID => Pass !" "$work/LINE-1.log" && grep -q "^Check ID => Pass !" "$work/_"*"_vwriter-2_sock.log" &&
   ! grep -q "Check ID" "$work/out" || fail "log files: $(ls "$work")"
+# A log file that cannot be written (here it lands on a full device) fails the command, named.
+mkdir "$work/full" && ln -s /dev/full "$work/full/LINE-1.log"
+status=0; "$bin/writer-cli" gang --writers LINE-1 --log-dir "$work/full" --part 45 check-id \
+  >/dev/null 2>"$work/err" || status=$?
+[ "$status" = 1 ] && grep -q "^writer-cli: LINE-1: its log file was not written whole$" "$work/err" ||
+  fail "full log: $status $(cat "$work/err")"
 
 # Writers on USB, by serial string: each reaches its own (part 45's Check ID passes on B only).
 start a "$work/a.sock" --serial USB-A --part 47  # the same family, another device
